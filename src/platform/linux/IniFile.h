@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QtCore/QByteArray>
+#include <QtCore/QString>
+
+#include <optional>
+#include <vector>
+
+// The text form of one settings file. Lines are kept as they stand (comments,
+// blank lines, unknown sections and idents survive a rewrite); a value runs
+// from after the first '=' to the end of the line, untrimmed, with "\\", "\n"
+// and "\r" as the only escapes.
+class IniDocument {
+public:
+    // Parses a whole file; raises ERegistryException naming the line that is
+    // neither a [section], an ident=value, a comment nor blank.
+    static IniDocument parse(const QByteArray& bytes, const QString& fileName);
+
+    // std::nullopt when the ident is absent. Raises ERegistryException when the
+    // stored value is not valid UTF-8 or holds an unknown escape.
+    std::optional<QString> value(const QString& section, const QString& ident) const;
+    void setValue(const QString& section, const QString& ident, const QString& value);
+    QByteArray serialize() const;
+
+private:
+    struct Line {
+        QByteArray text;    // the raw line, without its end
+        QString section;    // section this line belongs to (empty before the first)
+        QByteArray ident;   // set for ident=value lines
+        QByteArray rawValue;
+    };
+    std::vector<Line> lines_;
+    QString fileName_;
+};

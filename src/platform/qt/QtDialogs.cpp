@@ -1,0 +1,76 @@
+#include "QtDialogs.h"
+
+#include "platform/TApplication.h"
+
+#include <QtCore/QFileInfo>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QMessageBox>
+
+void QtDialogs::MessageBeep(unsigned) { QApplication::beep(); }
+
+TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
+    QMessageBox box;
+    switch (type) {
+    case TMsgDlgType::mtWarning:
+        box.setIcon(QMessageBox::Warning);
+        box.setWindowTitle(QStringLiteral("Warning"));
+        break;
+    case TMsgDlgType::mtError:
+        box.setIcon(QMessageBox::Critical);
+        box.setWindowTitle(QStringLiteral("Error"));
+        break;
+    case TMsgDlgType::mtInformation:
+        box.setIcon(QMessageBox::Information);
+        box.setWindowTitle(QStringLiteral("Information"));
+        break;
+    case TMsgDlgType::mtConfirmation:
+        box.setIcon(QMessageBox::Question);
+        box.setWindowTitle(QStringLiteral("Confirm"));
+        break;
+    }
+    box.setText(text);
+    if (buttons == TMsgDlgButtons::mbYesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return TModalResult::mrYes;
+    case QMessageBox::No: return TModalResult::mrNo;
+    case QMessageBox::Ok: return TModalResult::mrOk;
+    default: return TModalResult::mrNone;
+    }
+}
+
+QString QtDialogs::qtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> QtDialogs::OpenFile(const OpenFileRequest& request) {
+    QFileDialog dialog(nullptr, request.title, request.initialDir, qtFilter(request.filter));
+    dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::ReadOnly, request.hideReadOnly);
+    if (!request.defaultExt.isEmpty())
+        dialog.setDefaultSuffix(request.defaultExt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+void QtDialogs::ShowException(const QString& message) {
+    QMessageBox box(QMessageBox::Critical, TApplication::Instance()->Title(), message,
+                    QMessageBox::Ok);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+}
