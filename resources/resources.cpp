@@ -2,6 +2,11 @@
 
 #include <QtCore/QDir>
 
-static void initOnce() { Q_INIT_RESOURCE(pingbox); }
+// Q_INIT_RESOURCE must be used outside any namespace, once per .qrc file.
+static void initAll() {
+    Q_INIT_RESOURCE(pingbox); // window pictures
+    Q_INIT_RESOURCE(icons);   // tray icon, animation frames, application icon
+    Q_INIT_RESOURCE(about);   // About window pictures
+}
 
-void initPingboxResources() { initOnce(); }
+void initPingboxResources() { initAll(); }
