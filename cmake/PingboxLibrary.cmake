@@ -6,6 +6,7 @@ function(pingbox_library name)
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  # The generated ui_*.h headers are public so that tests can reach the controls.
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/include)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} PRIVATE pingbox_warnings)
 endfunction()

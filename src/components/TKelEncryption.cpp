@@ -8,7 +8,8 @@ namespace {
 // The key is used cyclically from its first byte, one byte per text byte.
 class KeyCycle {
 public:
-    explicit KeyCycle(const QByteArray& key) : key_(key.isEmpty() ? TKelEncryption::DefaultKey : key) {}
+    explicit KeyCycle(const QByteArray& key)
+        : key_(key.isEmpty() ? TKelEncryption::DefaultKey : key) {}
     unsigned next() {
         position_ = position_ < key_.size() ? position_ + 1 : 1;
         return static_cast<unsigned char>(key_[position_ - 1]);

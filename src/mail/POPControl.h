@@ -41,10 +41,9 @@ private:
 // raised on the GUI thread. The real control is TPOP; tests use a fake.
 class POPControl {
 public:
-    using ErrorEvent = std::function<void(std::int16_t Number, QString& Description,
-                                          std::int32_t Scode, const QString& Source,
-                                          const QString& HelpFile, std::int32_t HelpContext,
-                                          bool& CancelDisplay)>;
+    using ErrorEvent = std::function<void(
+        std::int16_t Number, QString& Description, std::int32_t Scode, const QString& Source,
+        const QString& HelpFile, std::int32_t HelpContext, bool& CancelDisplay)>;
 
     virtual ~POPControl() = default;
 

@@ -13,8 +13,8 @@ enum class TModalResult { mrNone, mrOk, mrYes, mrNo };
 
 struct OpenFileRequest {
     QString title;
-    QString filter;       // "Name|*.a;*.b|Other|*.c" pairs
-    QString defaultExt;   // without the dot
+    QString filter;     // "Name|*.a;*.b|Other|*.c" pairs
+    QString defaultExt; // without the dot
     QString initialDir;
     bool pathMustExist = false;
     bool fileMustExist = false;

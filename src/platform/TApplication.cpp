@@ -16,7 +16,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 
 TApplication::~TApplication() = default;
 
-TApplication* TApplication::Instance() { return qobject_cast<TApplication*>(QCoreApplication::instance()); }
+TApplication* TApplication::Instance() {
+    return qobject_cast<TApplication*>(QCoreApplication::instance());
+}
 
 void TApplication::SetTitle(const QString& title) {
     title_ = title;

@@ -11,7 +11,9 @@
 
 FlockInstanceMarker::FlockInstanceMarker(QString folder) : folder_(std::move(folder)) {}
 
-FlockInstanceMarker::~FlockInstanceMarker() { Close(); }
+FlockInstanceMarker::~FlockInstanceMarker() {
+    Close();
+}
 
 QString FlockInstanceMarker::runtimeFolder() {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
@@ -19,7 +21,7 @@ QString FlockInstanceMarker::runtimeFolder() {
         return QFile::decodeName(runtime);
     const QString fallback = QDir::temp().filePath(QStringLiteral("pingbox-%1").arg(::getuid()));
     ::mkdir(QFile::encodeName(fallback).constData(), 0700);
-    struct stat st{};
+    struct stat st {};
     // Only a folder of our own, closed to others, may hold the marker.
     if (::lstat(QFile::encodeName(fallback).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
         st.st_uid == ::getuid() && (st.st_mode & 077) == 0)
@@ -31,7 +33,8 @@ InstanceMarker::Result FlockInstanceMarker::Create(const QString& name) {
     Close();
     if (folder_.isEmpty())
         return Result::Failed;
-    const QByteArray path = QFile::encodeName(QDir(folder_).filePath(name + QStringLiteral(".lock")));
+    const QByteArray path =
+        QFile::encodeName(QDir(folder_).filePath(name + QStringLiteral(".lock")));
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return Result::Failed;

@@ -13,10 +13,17 @@ QByteArray escape(const QString& value) {
     out.reserve(utf8.size());
     for (char c : utf8) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -40,11 +47,12 @@ IniDocument IniDocument::parse(const QByteArray& bytes, const QString& fileName)
         Line line{text, section, {}, {}};
         const QByteArray trimmed = text.trimmed();
         auto broken = [&](const char* why) {
-            throw ERegistryException(QStringLiteral("The settings file %1 is damaged at line %2 (%3); "
-                                                    "it was left untouched.")
-                                         .arg(fileName)
-                                         .arg(number)
-                                         .arg(QLatin1String(why)));
+            throw ERegistryException(
+                QStringLiteral("The settings file %1 is damaged at line %2 (%3); "
+                               "it was left untouched.")
+                    .arg(fileName)
+                    .arg(number)
+                    .arg(QLatin1String(why)));
         };
         if (text.contains('\0'))
             broken("a NUL byte");
@@ -95,10 +103,17 @@ std::optional<QString> IniDocument::value(const QString& section, const QString&
             if (++i >= line.rawValue.size())
                 unreadable("a lone backslash at its end");
             switch (line.rawValue[i]) {
-            case '\\': raw += '\\'; break;
-            case 'n': raw += '\n'; break;
-            case 'r': raw += '\r'; break;
-            default: unreadable("an unknown escape");
+            case '\\':
+                raw += '\\';
+                break;
+            case 'n':
+                raw += '\n';
+                break;
+            case 'r':
+                raw += '\r';
+                break;
+            default:
+                unreadable("an unknown escape");
             }
         }
         auto decoder = QStringDecoder(QStringDecoder::Utf8);

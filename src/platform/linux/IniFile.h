@@ -24,9 +24,9 @@ public:
 
 private:
     struct Line {
-        QByteArray text;    // the raw line, without its end
-        QString section;    // section this line belongs to (empty before the first)
-        QByteArray ident;   // set for ident=value lines
+        QByteArray text;  // the raw line, without its end
+        QString section;  // section this line belongs to (empty before the first)
+        QByteArray ident; // set for ident=value lines
         QByteArray rawValue;
     };
     std::vector<Line> lines_;

@@ -16,7 +16,9 @@
 
 namespace {
 
-QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+QString systemError(int code) {
+    return QString::fromLocal8Bit(std::strerror(code));
+}
 
 // Replaces path with bytes so that any crash leaves either the old or the new
 // contents: write a private temporary file beside it, flush it to the disk,
@@ -25,8 +27,8 @@ void replaceFileAtomically(const QString& path, const QByteArray& bytes) {
     const QByteArray target = QFile::encodeName(path);
     QByteArray tmpl = target + ".XXXXXX";
     auto fail = [&](const QString& what, int code) {
-        throw ERegistryException(
-            QStringLiteral("Could not save the settings to %1: %2 (%3).").arg(path, what, systemError(code)));
+        throw ERegistryException(QStringLiteral("Could not save the settings to %1: %2 (%3).")
+                                     .arg(path, what, systemError(code)));
     };
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0)

@@ -7,7 +7,9 @@
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
 
-void QtDialogs::MessageBeep(unsigned) { QApplication::beep(); }
+void QtDialogs::MessageBeep(unsigned) {
+    QApplication::beep();
+}
 
 TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
     QMessageBox box;
@@ -38,10 +40,14 @@ TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDl
     }
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     switch (box.exec()) {
-    case QMessageBox::Yes: return TModalResult::mrYes;
-    case QMessageBox::No: return TModalResult::mrNo;
-    case QMessageBox::Ok: return TModalResult::mrOk;
-    default: return TModalResult::mrNone;
+    case QMessageBox::Yes:
+        return TModalResult::mrYes;
+    case QMessageBox::No:
+        return TModalResult::mrNo;
+    case QMessageBox::Ok:
+        return TModalResult::mrOk;
+    default:
+        return TModalResult::mrNone;
     }
 }
 

@@ -6,8 +6,7 @@
 class QtDialogs : public Dialogs {
 public:
     void MessageBeep(unsigned sound) override;
-    TModalResult MessageDlg(const QString& text, TMsgDlgType type,
-                            TMsgDlgButtons buttons) override;
+    TModalResult MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
     std::optional<QString> OpenFile(const OpenFileRequest& request) override;
     void ShowException(const QString& message) override;
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QtCore/QString>
+
+class InstanceMarker;
+class TApplication;
+class TopLevelWindows;
+
+// Whether another copy of this program file was already running when this
+// one started. Created before the program names itself; holds the marker for
+// the life of the process.
+class TPreviousInstance {
+public:
+    // name is the program's default title, derived from its file (see
+    // markerNameFor): the same for every start of the same program file.
+    TPreviousInstance(InstanceMarker& marker, const QString& name);
+    ~TPreviousInstance();
+    TPreviousInstance(const TPreviousInstance&) = delete;
+    TPreviousInstance& operator=(const TPreviousInstance&) = delete;
+
+    bool PreviousInstance() const { return previous_; }
+    const QString& Name() const { return name_; }
+
+    // "<file name>-<hash of the canonical path>": one name per program file.
+    static QString markerNameFor(const QString& executablePath);
+
+private:
+    InstanceMarker& marker_;
+    QString name_;
+    bool previous_ = false;
+};
+
+// Placed on the configuration window: when another copy runs, restores its
+// application window if minimised or else raises it, and asks this copy's
+// application to end.
+class TJustOne32 {
+public:
+    TJustOne32(const TPreviousInstance& instance, TopLevelWindows& windows, TApplication& app);
+};

@@ -1,0 +1,313 @@
+#include "TMainForm.h"
+
+#include "Just1_32.h"
+#include "mail/CheckCycle.h"
+#include "mail/ConnectionStatus.h"
+#include "mail/POPControl.h"
+#include "mail/TFrmCheck.h"
+#include "mail/TfrmNetDialog.h"
+#include "platform/Convert.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/MediaPlayer.h"
+#include "platform/TApplication.h"
+#include "ui_TMainForm.h"
+
+#include <QtCore/QRegularExpression>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QFontInfo>
+#include <QtGui/QScreen>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QStyle>
+
+TMainForm::TMainForm(MainFormServices services)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      services_(services), ui_(std::make_unique<Ui::TMainForm>()), timer1_(this),
+      kel1_(services.random) {
+    ui_->setupUi(this);
+    setFixedSize(416, 340);
+    // The captions of the plain labels size themselves to their text.
+    for (QLabel* label : findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lbl"))))
+        label->adjustSize();
+    justOne321_ =
+        std::make_unique<TJustOne32>(services_.previousInstance, services_.windows, services_.app);
+    buildPopupMenu();
+    bindControls();
+    drawPlayButton();
+    bindPOP();
+    ePOPServerChange();
+    timer1_.OnTimer = [this] { Timer1Timer(); };
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildPopupMenu() {
+    popupMenu1_ = std::make_unique<QMenu>();
+    popupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
+    auto item = [this](const char* name, const QString& caption, void (TMainForm::*handler)()) {
+        QAction* action = popupMenu1_->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        if (handler)
+            connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return action;
+    };
+    item("CheckEmail1", QStringLiteral("&Check Email"), &TMainForm::CheckEmail1Click);
+    item("ReadEmail1", QStringLiteral("&Read Email"), nullptr);
+    popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N2"));
+    item("AboutPingbox1", QStringLiteral("&About Pingbox"), nullptr);
+    item("Configure1", QStringLiteral("C&onfigure"), &TMainForm::Configure1Click);
+    popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
+    item("ClosePingbox1", QStringLiteral("Clos&e"), &TMainForm::ClosePingbox1Click);
+}
+
+void TMainForm::bindControls() {
+    for (QLineEdit* field : {ui_->ePOPServer, ui_->eUserName, ui_->ePassword})
+        connect(field, &QLineEdit::textChanged, this, [this] { ePOPServerChange(); });
+    connect(ui_->POPConnectBtn, &QPushButton::clicked, this, [this] { POPConnectBtnClick(); });
+    connect(ui_->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(ui_->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(ui_->Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(ui_->Button3, &QPushButton::clicked, this, [this] { ClosePingbox1Click(); });
+    ui_->ShowNetError->setVisible(false);
+    ui_->Image1->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/envelope.png")));
+    ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/mailbox.png")));
+    ui_->Image3->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/bell.png")));
+    ui_->LeftPanel->setStyleSheet(
+        QStringLiteral("#LeftPanel { background-color: rgb(0, 64, 128); }"));
+    QPalette strip = ui_->TopStrip->palette();
+    strip.setColor(QPalette::Window, palette().color(QPalette::Dark));
+    ui_->TopStrip->setPalette(strip);
+}
+
+void TMainForm::drawPlayButton() {
+    // The play glyph is character 255 of the Wingdings symbol font; where the
+    // desktop has no such font, a plain play triangle stands in for it.
+    QFont symbol(QStringLiteral("Wingdings"), font().pointSize());
+    const bool haveWingdings =
+        QFontInfo(symbol).family().compare(QStringLiteral("Wingdings"), Qt::CaseInsensitive) == 0;
+    ui_->Button5->setFont(haveWingdings ? symbol : font());
+    ui_->Button5->setText(haveWingdings ? QString(QChar(0xFF)) : QStringLiteral("\u25B6"));
+    ui_->Button5->setStyleSheet(QStringLiteral("color: navy;"));
+}
+
+// --- start-up and shutdown -------------------------------------------------
+
+void TMainForm::FormCreate() {
+    LoadSettings();
+    ApplyCheckInterval();
+    hide();
+    if (!ui_->eUserName->text().isEmpty()) {
+        StartCheck();
+    } else {
+        showCentred();
+    }
+}
+
+void TMainForm::ApplyCheckInterval() {
+    const std::int32_t minutes = StrToInt(ui_->EditCheckTime->text());
+    // 32-bit arithmetic, kept as the timer's unsigned period.
+    timer1_.SetInterval(static_cast<std::uint32_t>(minutes) * 60000u);
+}
+
+void TMainForm::ClosePingbox1Click() {
+    close();
+}
+
+void TMainForm::FormClose(TCloseAction& action) {
+    services_.dialogs.MessageBeep(MB_OK_SOUND);
+    if (services_.dialogs.MessageDlg(MainTexts::ClosePingbox, TMsgDlgType::mtConfirmation,
+                                     TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)
+        action = TCloseAction::caFree;
+    else
+        action = TCloseAction::caNone;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    TCloseAction action = TCloseAction::caHide;
+    FormClose(action);
+    if (action != TCloseAction::caFree) {
+        event->ignore();
+        return;
+    }
+    // The main window is freed and the application ends with it; the owner
+    // destroys the window once the message loop has returned.
+    freed_ = true;
+    event->accept();
+    services_.app.Terminate();
+}
+
+// --- the window's own commands ----------------------------------------------
+
+void TMainForm::ePOPServerChange() {
+    ui_->POPConnectBtn->setEnabled(!ui_->ePOPServer->text().isEmpty() &&
+                                   !ui_->eUserName->text().isEmpty() &&
+                                   !ui_->ePassword->text().isEmpty());
+}
+
+void TMainForm::POPConnectBtnClick() {
+    SaveSettings();
+    StartCheck();
+    ApplyCheckInterval();
+    hide();
+}
+
+OpenFileRequest TMainForm::OpenDialog1() {
+    OpenFileRequest r;
+    r.title = QStringLiteral("Select eMail Viewer");
+    r.filter = QStringLiteral("Executable Applications|*.exe");
+    r.defaultExt = QStringLiteral("exe");
+    r.initialDir = QStringLiteral("/");
+    r.hideReadOnly = true;
+    r.pathMustExist = true;
+    r.fileMustExist = true;
+    return r;
+}
+
+OpenFileRequest TMainForm::OpenDialog2() {
+    OpenFileRequest r;
+    r.title = QStringLiteral("Select Media or Sound File");
+    r.filter = QStringLiteral("All Media files|*.wav;*.au;*.avi;*.mid;*.rmi|Wave files|*.wav|"
+                              "AU files|*.au|Avi files|*.avi|Midi files|*.mid|Rmi files|*.rmi");
+    r.initialDir = QStringLiteral("/usr/share/sounds");
+    return r;
+}
+
+void TMainForm::Button1Click() {
+    if (auto path = services_.dialogs.OpenFile(OpenDialog1()))
+        ui_->Viewer->setText(*path);
+}
+
+void TMainForm::Button4Click() {
+    if (auto path = services_.dialogs.OpenFile(OpenDialog2()))
+        ui_->SoundFile->setText(*path);
+}
+
+void TMainForm::Button5Click() {
+    PlaySoundFile();
+}
+
+void TMainForm::PlaySoundFile() {
+    MediaPlayer& sound1 = services_.sound;
+    const QString path = ui_->SoundFile->text();
+    try {
+        sound1.Close();
+        sound1.SetFileName(path);
+        sound1.Open();
+        sound1.Rewind();
+        sound1.Play();
+    } catch (const std::exception&) {
+        services_.dialogs.MessageBeep(MB_OK_SOUND);
+        if (!path.trimmed().isEmpty())
+            services_.dialogs.MessageDlg(MainTexts::UnableToOpenMedia + path,
+                                         TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
+    }
+}
+
+void TMainForm::showCentred() {
+    if (!isVisible() && screen())
+        move(screen()->availableGeometry().center() - rect().center());
+    show();
+}
+
+void TMainForm::Configure1Click() {
+    showCentred();
+}
+
+// --- checking ----------------------------------------------------------------
+
+void TMainForm::Timer1Timer() {
+    StartCheck();
+}
+
+void TMainForm::StartCheck() {
+    ::StartCheck(services_.pop, *this);
+}
+
+void TMainForm::CheckEmail1Click() {
+    CheckWithProgress(services_.pop, *this);
+}
+
+void TMainForm::TrayIcon1DblClick() {
+    CheckWithProgress(services_.pop, *this);
+}
+
+void TMainForm::bindPOP() {
+    POPControl& pop1 = services_.pop;
+    pop1.OnStateChanged = [this](std::int16_t state) { POP1StateChanged(state); };
+    pop1.OnProtocolStateChanged = [this](std::int16_t state) { POP1ProtocolStateChanged(state); };
+    pop1.OnError = [this](std::int16_t number, QString& description, std::int32_t, const QString&,
+                          const QString&, std::int32_t,
+                          bool& cancelDisplay) { POP1Error(number, description, cancelDisplay); };
+    pop1.OnRefreshMessageCount = [this](std::int32_t number) { POP1RefreshMessageCount(number); };
+}
+
+void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog) {
+    frmCheck_ = frmCheck;
+    netDialog_ = netDialog;
+    if (netDialog_)
+        netDialog_->SetShowNetError = [this](const QString& flag) {
+            ui_->ShowNetError->setText(flag);
+        };
+}
+
+void TMainForm::POP1StateChanged(std::int16_t State) {
+    ::POP1StateChanged(services_.pop, *this, State);
+}
+
+void TMainForm::POP1ProtocolStateChanged(std::int16_t ProtocolState) {
+    ::POP1ProtocolStateChanged(services_.pop, *this, ProtocolState);
+}
+
+void TMainForm::POP1Error(std::int16_t Number, QString& Description, bool& CancelDisplay) {
+    ::POP1Error(services_.pop, *this, services_.dialogs, Number, Description, CancelDisplay);
+}
+
+void TMainForm::POP1RefreshMessageCount(std::int32_t Number) {
+    hide();
+    SetStatus(QStringLiteral("Checking eMail..."));
+    ui_->lMessageCount->setText(QString::number(Number));
+    services_.pop.Quit();
+    SetStatus(QStringLiteral("Ready"));
+}
+
+// --- MailHost ----------------------------------------------------------------
+
+QString TMainForm::ServerText() const {
+    return ui_->ePOPServer->text();
+}
+QString TMainForm::UserNameText() const {
+    return ui_->eUserName->text();
+}
+QString TMainForm::PasswordText() const {
+    return ui_->ePassword->text();
+}
+QString TMainForm::ShowNetErrorText() const {
+    return ui_->ShowNetError->text();
+}
+void TMainForm::SetStatus(const QString& text) {
+    ui_->ConnectStatus->setText(text);
+}
+void TMainForm::SetOKCaption(const QString& caption) {
+    ui_->POPConnectBtn->setText(caption);
+}
+
+void TMainForm::SetConnectionFieldsEnabled(bool enabled) {
+    for (QLineEdit* field : {ui_->ePOPServer, ui_->eUserName, ui_->ePassword})
+        field->setEnabled(enabled);
+}
+
+void TMainForm::ShowConfiguration() {
+    showCentred();
+}
+
+void TMainForm::SetTrayAnimated(bool) {}
+
+void TMainForm::ShowProgressModal() {
+    if (frmCheck_)
+        frmCheck_->exec();
+}
+
+void TMainForm::ShowNetDialogModal() {
+    if (netDialog_)
+        netDialog_->exec();
+}

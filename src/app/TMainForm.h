@@ -1,0 +1,132 @@
+#pragma once
+
+#include "components/TKelEncryption.h"
+#include "mail/MailHost.h"
+#include "platform/TTimer.h"
+
+#include <QtWidgets/QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class Dialogs;
+class MediaPlayer;
+class POPControl;
+class QMenu;
+class RandomSource;
+class RegistryStore;
+class TApplication;
+class TFrmCheck;
+class TfrmNetDialog;
+class TJustOne32;
+class TopLevelWindows;
+class TPreviousInstance;
+struct OpenFileRequest;
+
+namespace Ui {
+class TMainForm;
+}
+
+// Everything the configuration window uses of the platform, owned elsewhere
+// and alive for as long as the window.
+struct MainFormServices {
+    TApplication& app;
+    RegistryStore& registry;
+    Dialogs& dialogs;
+    RandomSource& random;
+    MediaPlayer& sound;
+    POPControl& pop;
+    const TPreviousInstance& previousInstance;
+    TopLevelWindows& windows;
+};
+
+// Texts the configuration window shows or asks.
+namespace MainTexts {
+inline const QString ClosePingbox = QStringLiteral("Close Pingbox?");
+inline const QString UnableToOpenMedia = QStringLiteral("Unable to open Media or Sound file:");
+} // namespace MainTexts
+
+// The configuration window: its fields are the program's working settings,
+// it owns every component and is the target of every event.
+class TMainForm : public QWidget, public MailHost {
+    Q_OBJECT
+public:
+    explicit TMainForm(MainFormServices services);
+    ~TMainForm() override;
+
+    // Creation event: load settings, set the check period, then either stay
+    // hidden and check at once (a user name is stored) or show this window.
+    void FormCreate();
+    void ApplyCheckInterval();
+    void LoadSettings();
+    void SaveSettings();
+    void StartCheck();
+
+    // Handlers of the window's own controls and menu.
+    void ePOPServerChange();
+    void POPConnectBtnClick();
+    void Button1Click();
+    void Button4Click();
+    void Button5Click();
+    void PlaySoundFile();
+    void Configure1Click();
+    void ClosePingbox1Click();
+    void Timer1Timer();
+    void CheckEmail1Click();
+    void TrayIcon1DblClick();
+
+    // Events of the POP client control.
+    void POP1StateChanged(std::int16_t State);
+    void POP1ProtocolStateChanged(std::int16_t ProtocolState);
+    void POP1Error(std::int16_t Number, QString& Description, bool& CancelDisplay);
+    void POP1RefreshMessageCount(std::int32_t Number);
+
+    // The program's other windows, created after this one.
+    void SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog);
+
+    // MailHost
+    QString ServerText() const override;
+    QString UserNameText() const override;
+    QString PasswordText() const override;
+    QString ShowNetErrorText() const override;
+    void SetStatus(const QString& text) override;
+    void SetOKCaption(const QString& caption) override;
+    void SetConnectionFieldsEnabled(bool enabled) override;
+    void ShowConfiguration() override;
+    void SetTrayAnimated(bool animated) override;
+    void ShowProgressModal() override;
+    void ShowNetDialogModal() override;
+
+    // Close event: beep, "Close Pingbox?"; Yes ends the program.
+    enum class TCloseAction { caNone, caHide, caFree };
+    void FormClose(TCloseAction& action);
+
+    // Dialog settings of the two browse buttons.
+    static OpenFileRequest OpenDialog1();
+    static OpenFileRequest OpenDialog2();
+
+    TTimer& Timer1() { return timer1_; }
+    QMenu& PopupMenu1() { return *popupMenu1_; }
+    Ui::TMainForm& ui() { return *ui_; }
+    bool Freed() const { return freed_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPopupMenu();
+    void bindControls();
+    void drawPlayButton();
+    void bindPOP();
+    void showCentred();
+
+    MainFormServices services_;
+    std::unique_ptr<Ui::TMainForm> ui_;
+    std::unique_ptr<TJustOne32> justOne321_;
+    TTimer timer1_;
+    TKelEncryption kel1_;
+    std::unique_ptr<QMenu> popupMenu1_;
+    TFrmCheck* frmCheck_ = nullptr;
+    TfrmNetDialog* netDialog_ = nullptr;
+    bool freed_ = false;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QtCore/QString>
+
+#include <cstdint>
+
+class Dialogs;
+class MailHost;
+class POPControl;
+
+// Texts of the status line and the error boxes.
+namespace ConnectionTexts {
+QString Connecting(const QString& host);
+inline const QString ResolvingHost = QStringLiteral("Resolving Host");
+inline const QString HostResolved = QStringLiteral("Host Resolved");
+QString Connected(const QString& host);
+QString Disconnecting(const QString& host);
+QString Waiting(const QString& host);
+QString Authorized(const QString& user, const QString& server);
+inline const QString Error = QStringLiteral("Error!");
+inline const QString InvalidLogin = QStringLiteral("Invalid Username or Password");
+inline const QString Disconnect = QStringLiteral("Disconnect");
+inline const QString OK = QStringLiteral("OK");
+} // namespace ConnectionTexts
+
+// Error numbers the handlers tell apart.
+enum : std::int16_t {
+    popErrorUnreachable = 1003,
+    popErrorSessionEnded = 1005,
+    popErrorNoAnswer = 1009,
+    popErrorLoginRefused = 1014,
+};
+
+void POP1StateChanged(POPControl& pop, MailHost& host, std::int16_t State);
+void POP1ProtocolStateChanged(POPControl& pop, MailHost& host, std::int16_t ProtocolState);
+void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t Number,
+               QString& Description, bool& CancelDisplay);
