@@ -1,7 +1,6 @@
 #include "Just1_32.h"
 
 #include "platform/SingleInstance.h"
-#include "platform/TApplication.h"
 
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QFileInfo>
@@ -29,14 +28,14 @@ QString TPreviousInstance::markerNameFor(const QString& executablePath) {
 }
 
 TJustOne32::TJustOne32(const TPreviousInstance& instance, TopLevelWindows& windows,
-                       TApplication& app) {
+                       const QString& title, const std::function<void()>& terminate) {
     if (!instance.PreviousInstance())
         return;
-    if (auto window = windows.FindWindow(app.Title())) {
+    if (auto window = windows.FindWindow(title)) {
         if (window->IsIconic())
             window->ShowWindow(SW_RESTORE);
         else
             window->BringWindowToTop();
     }
-    app.Terminate();
+    terminate();
 }

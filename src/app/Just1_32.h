@@ -2,8 +2,9 @@
 
 #include <QtCore/QString>
 
+#include <functional>
+
 class InstanceMarker;
-class TApplication;
 class TopLevelWindows;
 
 // Whether another copy of this program file was already running when this
@@ -35,5 +36,7 @@ private:
 // application to end.
 class TJustOne32 {
 public:
-    TJustOne32(const TPreviousInstance& instance, TopLevelWindows& windows, TApplication& app);
+    // title is the application's title; terminate asks the application to end.
+    TJustOne32(const TPreviousInstance& instance, TopLevelWindows& windows, const QString& title,
+               const std::function<void()>& terminate);
 };

@@ -30,7 +30,8 @@ TMainForm::TMainForm(MainFormServices services)
     for (QLabel* label : findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lbl"))))
         label->adjustSize();
     justOne321_ =
-        std::make_unique<TJustOne32>(services_.previousInstance, services_.windows, services_.app);
+        std::make_unique<TJustOne32>(services_.previousInstance, services_.windows,
+                                     services_.app.Title(), [this] { services_.app.Terminate(); });
     buildPopupMenu();
     bindControls();
     drawPlayButton();

@@ -1,0 +1,155 @@
+#include "MainFormFixture.h"
+
+#include "components/TKelEncryption.h"
+#include "platform/Errors.h"
+
+#include <QtWidgets/QMenu>
+
+TEST_F(MainFormTest, OkIsEnabledExactlyWhenServerUserAndPasswordHoldSomething) {
+    create();
+    EXPECT_FALSE(ui().POPConnectBtn->isEnabled());
+    fillConnection("s", "u", " "); // blanks count
+    EXPECT_TRUE(ui().POPConnectBtn->isEnabled());
+    for (QLineEdit* field : {ui().ePOPServer, ui().eUserName, ui().ePassword}) {
+        const QString kept = field->text();
+        field->clear();
+        EXPECT_FALSE(ui().POPConnectBtn->isEnabled()) << qPrintable(field->objectName());
+        field->setText(kept);
+        EXPECT_TRUE(ui().POPConnectBtn->isEnabled());
+    }
+}
+
+TEST_F(MainFormTest, OkStoresStartsACheckAppliesTheIntervalAndHides) {
+    create().show();
+    fillConnection("pop.example.net", "alice", "pw");
+    ui().EditCheckTime->setText("2");
+    ui().POPConnectBtn->click();
+    EXPECT_EQ(TKelEncryption::Unscramble(stored("Server", "Pass"), "kestrel"), "pw");
+    EXPECT_EQ(pop.calls, QStringList({"RemoteHost=pop.example.net", "UserId=alice", "Password=pw",
+                                      "Connect"}));
+    EXPECT_EQ(form->Timer1().Interval(), 120000u);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainFormTest, OkWithNonNumericIntervalStoresItChecksAndStaysShown) {
+    create().show();
+    fillConnection("s", "u", "p");
+    ui().EditCheckTime->setText("ten");
+    EXPECT_THROW(form->POPConnectBtnClick(), EConvertError);
+    EXPECT_EQ(stored("Options", "Checktime"), "ten");
+    EXPECT_TRUE(pop.calls.contains("Connect"));
+    EXPECT_EQ(form->Timer1().Interval(), 1000u); // the period stays as it was
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainFormTest, OkWithARefusedStoreWriteStopsBeforeTheCheck) {
+    create().show();
+    fillConnection("s", "u", "p");
+    registry.unwritable.insert(MemoryRegistry::key("Server", "User"));
+    EXPECT_THROW(form->POPConnectBtnClick(), ERegistryException);
+    EXPECT_EQ(stored("Server", "Host"), "s"); // written before the refusal
+    EXPECT_TRUE(pop.calls.isEmpty());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(registry.openNow, 0);
+}
+
+TEST_F(MainFormTest, BrowseButtonsUseTheirDialogsAndCancelChangesNothing) {
+    create();
+    ui().Viewer->setText("old viewer");
+    ui().SoundFile->setText("old.wav");
+    form->Button1Click();
+    form->Button4Click();
+    EXPECT_EQ(ui().Viewer->text(), "old viewer");
+    EXPECT_EQ(ui().SoundFile->text(), "old.wav");
+    ASSERT_EQ(dialogs.fileRequests.size(), 2u);
+    EXPECT_EQ(dialogs.fileRequests[0].title, "Select eMail Viewer");
+    EXPECT_EQ(dialogs.fileRequests[0].filter, "Executable Applications|*.exe");
+    EXPECT_EQ(dialogs.fileRequests[0].defaultExt, "exe");
+    EXPECT_TRUE(dialogs.fileRequests[0].fileMustExist);
+    EXPECT_EQ(dialogs.fileRequests[1].title, "Select Media or Sound File");
+    EXPECT_TRUE(
+        dialogs.fileRequests[1].filter.startsWith("All Media files|*.wav;*.au;*.avi;*.mid;*.rmi|"));
+
+    dialogs.fileAnswer = QStringLiteral("/home/u/My Files/chime.wav");
+    form->Button4Click();
+    EXPECT_EQ(ui().SoundFile->text(), "/home/u/My Files/chime.wav");
+    form->Button1Click();
+    EXPECT_EQ(ui().Viewer->text(), "/home/u/My Files/chime.wav");
+}
+
+struct PlayCase {
+    const char* soundFile;
+    bool playable;
+    QStringList dialogEvents;
+};
+
+class PlayButton : public MainFormTest, public ::testing::WithParamInterface<PlayCase> {};
+
+TEST_P(PlayButton, PlaysOrBeepsAndNamesTheFileThatFailed) {
+    const PlayCase& c = GetParam();
+    create();
+    ui().SoundFile->setText(QString::fromUtf8(c.soundFile));
+    if (c.playable)
+        sound.playable.insert(QString::fromUtf8(c.soundFile));
+    ui().Button5->click();
+    EXPECT_EQ(dialogs.events, c.dialogEvents);
+    if (c.playable) {
+        EXPECT_EQ(sound.calls, QStringList({"Close", QStringLiteral("FileName=%1").arg(c.soundFile),
+                                            "Open", "Rewind", "Play"}));
+    }
+    EXPECT_TRUE(pop.calls.isEmpty()); // playing starts nothing else
+    if (dialogs.boxes.size() == 1) {
+        EXPECT_EQ(dialogs.boxes[0].type, TMsgDlgType::mtInformation);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MainForm, PlayButton,
+    ::testing::Values(
+        PlayCase{"chime.wav", true, {}}, PlayCase{"", false, {"beep 0"}},
+        PlayCase{"   ", false, {"beep 0"}},
+        PlayCase{"/no/such.wav",
+                 false,
+                 {"beep 0", "box Unable to open Media or Sound file:/no/such.wav"}},
+        PlayCase{" x.wav", false, {"beep 0", "box Unable to open Media or Sound file: x.wav"}}));
+
+TEST_F(MainFormTest, ConfigureShowsTheWindowAndLeavesItShown) {
+    create();
+    form->Configure1Click();
+    EXPECT_TRUE(form->isVisible());
+    form->Configure1Click();
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainFormTest, PopupMenuHoldsTheSevenItemsInOrder) {
+    create();
+    QStringList items;
+    for (QAction* a : form->PopupMenu1().actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items, QStringList({"&Check Email", "&Read Email", "-", "&About Pingbox",
+                                  "C&onfigure", "-", "Clos&e"}));
+}
+
+TEST_F(MainFormTest, WindowHasItsCaptionSizeAndHiddenFlagField) {
+    create();
+    EXPECT_EQ(form->windowTitle(), "Pingbox v2.02");
+    EXPECT_EQ(form->size(), QSize(416, 340));
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(ui().ePassword->echoMode(), QLineEdit::Password);
+    form->show();
+    EXPECT_FALSE(ui().ShowNetError->isVisible());
+    // tab order: server, user name, password; interval, sound, browse, play; viewer, browse; OK,
+    // About, Exit
+    QStringList order;
+    QWidget* w = ui().ePOPServer;
+    for (int i = 0; i < 12; ++i, w = w->nextInFocusChain()) {
+        while (w->focusPolicy() == Qt::NoFocus || !w->isVisible())
+            w = w->nextInFocusChain();
+        order << w->objectName();
+    }
+    EXPECT_EQ(order, QStringList({"ePOPServer", "eUserName", "ePassword", "EditCheckTime",
+                                  "SoundFile", "Button4", "Button5", "Viewer", "Button1",
+                                  "POPConnectBtn", "Button2", "Button3"}));
+}
