@@ -49,11 +49,4 @@ TEST(AppexecLinuxTest, StartsAViewerPathWithBlanksMaximised) {
     EXPECT_EQ(recorded(record, "show"), QStringList({"3"}));
 }
 
-TEST(AppexecLinuxTest, AnEmptyNameKeepsFileNotFound) {
-    LinuxProgramStarter starter;
-    TAppExecute app(starter);
-    app.Execute();
-    EXPECT_EQ(app.AppInstance(), 2);
-}
-
 } // namespace

@@ -75,14 +75,6 @@ TEST(AppexecTest, EmptyNameKeepsTheFailureCodeWithoutRaising) {
     EXPECT_EQ(app.AppInstance(), 2);
 }
 
-TEST(AppexecTest, KeepsTheResultAsSigned32Bits) {
-    RecordingStarter starter;
-    starter.result = 0xFFFFFFFFu;
-    TAppExecute app(starter);
-    app.Execute();
-    EXPECT_EQ(app.AppInstance(), -1);
-}
-
 class AppexecShowTest : public ::testing::TestWithParam<std::pair<TShowType, int>> {};
 
 TEST_P(AppexecShowTest, PassesTheShowCodeOfItsType) {
