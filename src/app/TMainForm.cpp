@@ -6,6 +6,7 @@
 #include "mail/POPControl.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
+#include "notify/Appexec.h"
 #include "platform/Convert.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -14,6 +15,7 @@
 #include "ui_TMainForm.h"
 
 #include <QtCore/QRegularExpression>
+#include <QtCore/QThread>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QFontInfo>
 #include <QtGui/QScreen>
@@ -23,7 +25,8 @@
 TMainForm::TMainForm(MainFormServices services)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       services_(services), ui_(std::make_unique<Ui::TMainForm>()), timer1_(this),
-      kel1_(services.random) {
+      kel1_(services.random), viewerApp_(std::make_unique<TAppExecute>(services.starter)) {
+    SleepFn = [](int ms) { QThread::msleep(ulong(ms)); };
     ui_->setupUi(this);
     setFixedSize(416, 340);
     // The captions of the plain labels size themselves to their text.
@@ -53,7 +56,7 @@ void TMainForm::buildPopupMenu() {
         return action;
     };
     item("CheckEmail1", QStringLiteral("&Check Email"), &TMainForm::CheckEmail1Click);
-    item("ReadEmail1", QStringLiteral("&Read Email"), nullptr);
+    item("ReadEmail1", QStringLiteral("&Read Email"), &TMainForm::ReadEmail1Click);
     popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N2"));
     item("AboutPingbox1", QStringLiteral("&About Pingbox"), nullptr);
     item("Configure1", QStringLiteral("C&onfigure"), &TMainForm::Configure1Click);
@@ -187,21 +190,20 @@ void TMainForm::Button5Click() {
     PlaySoundFile();
 }
 
+AlertServices TMainForm::alertServices() {
+    return {*this, services_.dialogs, services_.sound, *viewerApp_};
+}
+
 void TMainForm::PlaySoundFile() {
-    MediaPlayer& sound1 = services_.sound;
-    const QString path = ui_->SoundFile->text();
-    try {
-        sound1.Close();
-        sound1.SetFileName(path);
-        sound1.Open();
-        sound1.Rewind();
-        sound1.Play();
-    } catch (const std::exception&) {
-        services_.dialogs.MessageBeep(MB_OK_SOUND);
-        if (!path.trimmed().isEmpty())
-            services_.dialogs.MessageDlg(MainTexts::UnableToOpenMedia + path,
-                                         TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
-    }
+    ::PlaySoundFile(alertServices());
+}
+
+void TMainForm::StartViewer() {
+    ::StartViewer(alertServices());
+}
+
+void TMainForm::ReadEmail1Click() {
+    StartViewer();
 }
 
 void TMainForm::showCentred() {
@@ -264,11 +266,7 @@ void TMainForm::POP1Error(std::int16_t Number, QString& Description, bool& Cance
 }
 
 void TMainForm::POP1RefreshMessageCount(std::int32_t Number) {
-    hide();
-    SetStatus(QStringLiteral("Checking eMail..."));
-    ui_->lMessageCount->setText(QString::number(Number));
-    services_.pop.Quit();
-    SetStatus(QStringLiteral("Ready"));
+    ::POP1RefreshMessageCount(alertServices(), Number);
 }
 
 // --- MailHost ----------------------------------------------------------------
@@ -301,7 +299,36 @@ void TMainForm::ShowConfiguration() {
     showCentred();
 }
 
-void TMainForm::SetTrayAnimated(bool) {}
+void TMainForm::SetTrayAnimated(bool animated) {
+    trayAnimated_ = animated;
+}
+
+// --- AlertHost ---------------------------------------------------------------
+
+QString TMainForm::SoundFileText() const {
+    return ui_->SoundFile->text();
+}
+QString TMainForm::ViewerText() const {
+    return ui_->Viewer->text();
+}
+void TMainForm::HideConfiguration() {
+    hide();
+}
+void TMainForm::SetMessageCount(const QString& text) {
+    ui_->lMessageCount->setText(text);
+}
+void TMainForm::SetTrayHint(const QString& hint) {
+    trayHint_ = hint;
+}
+void TMainForm::SetCheckTimerEnabled(bool enabled) {
+    timer1_.SetEnabled(enabled);
+}
+void TMainForm::QuitConnection() {
+    services_.pop.Quit();
+}
+void TMainForm::Sleep(int milliseconds) {
+    SleepFn(milliseconds);
+}
 
 void TMainForm::ShowProgressModal() {
     if (frmCheck_)

@@ -2,16 +2,20 @@
 
 #include "components/TKelEncryption.h"
 #include "mail/MailHost.h"
+#include "notify/NewMailAlert.h"
 #include "platform/TTimer.h"
 
 #include <QtWidgets/QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class Dialogs;
 class MediaPlayer;
 class POPControl;
+class ProgramStarter;
+class TAppExecute;
 class QMenu;
 class RandomSource;
 class RegistryStore;
@@ -36,6 +40,7 @@ struct MainFormServices {
     RandomSource& random;
     MediaPlayer& sound;
     POPControl& pop;
+    ProgramStarter& starter;
     const TPreviousInstance& previousInstance;
     TopLevelWindows& windows;
 };
@@ -43,12 +48,11 @@ struct MainFormServices {
 // Texts the configuration window shows or asks.
 namespace MainTexts {
 inline const QString ClosePingbox = QStringLiteral("Close Pingbox?");
-inline const QString UnableToOpenMedia = QStringLiteral("Unable to open Media or Sound file:");
 } // namespace MainTexts
 
 // The configuration window: its fields are the program's working settings,
 // it owns every component and is the target of every event.
-class TMainForm : public QWidget, public MailHost {
+class TMainForm : public QWidget, public MailHost, public AlertHost {
     Q_OBJECT
 public:
     explicit TMainForm(MainFormServices services);
@@ -69,6 +73,8 @@ public:
     void Button4Click();
     void Button5Click();
     void PlaySoundFile();
+    void StartViewer();
+    void ReadEmail1Click();
     void Configure1Click();
     void ClosePingbox1Click();
     void Timer1Timer();
@@ -97,6 +103,23 @@ public:
     void ShowProgressModal() override;
     void ShowNetDialogModal() override;
 
+    // AlertHost
+    QString SoundFileText() const override;
+    QString ViewerText() const override;
+    void HideConfiguration() override;
+    void SetMessageCount(const QString& text) override;
+    void SetTrayHint(const QString& hint) override;
+    void SetCheckTimerEnabled(bool enabled) override;
+    void QuitConnection() override;
+    void Sleep(int milliseconds) override;
+
+    // The blocking wait of the alert; tests replace it.
+    std::function<void(int)> SleepFn;
+
+    TAppExecute& ViewerApp() { return *viewerApp_; }
+    QString TrayHint() const { return trayHint_; }
+    bool TrayAnimated() const { return trayAnimated_; }
+
     // Close event: beep, "Close Pingbox?"; Yes ends the program.
     enum class TCloseAction { caNone, caHide, caFree };
     void FormClose(TCloseAction& action);
@@ -119,6 +142,7 @@ private:
     void drawPlayButton();
     void bindPOP();
     void showCentred();
+    AlertServices alertServices();
 
     MainFormServices services_;
     std::unique_ptr<Ui::TMainForm> ui_;
@@ -126,6 +150,9 @@ private:
     TTimer timer1_;
     TKelEncryption kel1_;
     std::unique_ptr<QMenu> popupMenu1_;
+    std::unique_ptr<TAppExecute> viewerApp_;
+    QString trayHint_;
+    bool trayAnimated_ = false;
     TFrmCheck* frmCheck_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
     bool freed_ = false;

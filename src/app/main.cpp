@@ -10,6 +10,7 @@
 #include "platform/TApplication.h"
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
+#include "platform/linux/LinuxProgramStarter.h"
 #include "platform/qt/Fonts.h"
 #include "platform/qt/LocalSocketWindows.h"
 #include "platform/qt/QtDialogs.h"
@@ -67,9 +68,10 @@ int main(int argc, char** argv) {
     SystemRandom random;
     QtMediaPlayer sound1;
     IdlePOP pop1;
+    LinuxProgramStarter starter;
 
     auto mainForm = std::make_unique<TMainForm>(
-        MainFormServices{app, registry, dialogs, random, sound1, pop1, previous, windows});
+        MainFormServices{app, registry, dialogs, random, sound1, pop1, starter, previous, windows});
     app.SetMainForm(mainForm.get());
     if (app.Terminated())
         return 0; // another copy runs and has been brought forward

@@ -28,7 +28,8 @@ void TFrmCheck::showEvent(QShowEvent* event) {
 
 void TFrmCheck::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
-    timer1_.SetEnabled(true);
+    if (isVisible())
+        timer1_.SetEnabled(true);
 }
 
 void TFrmCheck::Timer1Timer() {
@@ -43,9 +44,9 @@ void TFrmCheck::Button1Click() {
     close();
 }
 
-void TFrmCheck::done(int result) {
+void TFrmCheck::hideEvent(QHideEvent* event) {
     // Off while hidden, so that the next showing runs its full second.
+    QDialog::hideEvent(event);
     timer1_.SetEnabled(false);
     ui_->ProgressBar1->setValue(ui_->ProgressBar1->minimum());
-    QDialog::done(result);
 }

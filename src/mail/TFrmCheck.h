@@ -28,7 +28,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void done(int result) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     std::unique_ptr<Ui::TFrmCheck> ui_;

@@ -4,6 +4,7 @@
 #include "FakeDialogs.h"
 #include "FakeMediaPlayer.h"
 #include "FakePOPControl.h"
+#include "FakeProgramStarter.h"
 #include "FakeSingleInstance.h"
 #include "FixedRandom.h"
 #include "MemoryRegistry.h"
@@ -52,11 +53,12 @@ int main(int argc, char** argv) {
     FixedRandom random{0x42};
     FakeMediaPlayer sound;
     FakePOPControl pop;
+    FakeProgramStarter starter;
     FakeInstanceMarker marker;
     FakeTopLevelWindows windows;
     TPreviousInstance previous(marker, QStringLiteral("render"));
 
-    TMainForm mainForm({app, registry, dialogs, random, sound, pop, previous, windows});
+    TMainForm mainForm({app, registry, dialogs, random, sound, pop, starter, previous, windows});
     mainForm.LoadSettings();
     mainForm.ui().ePassword->setText(QStringLiteral("secret"));
     mainForm.ui().Viewer->setText(QStringLiteral("/usr/bin/thunderbird"));

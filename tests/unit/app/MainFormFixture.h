@@ -3,6 +3,7 @@
 #include "FakeDialogs.h"
 #include "FakeMediaPlayer.h"
 #include "FakePOPControl.h"
+#include "FakeProgramStarter.h"
 #include "FakeSingleInstance.h"
 #include "FixedRandom.h"
 #include "MemoryRegistry.h"
@@ -23,6 +24,7 @@ protected:
     FixedRandom random{0x5A, 0x11, 0x22, 0x33};
     FakeMediaPlayer sound;
     FakePOPControl pop;
+    FakeProgramStarter starter;
     FakeInstanceMarker marker;
     FakeTopLevelWindows windows;
     std::unique_ptr<TPreviousInstance> previous;
@@ -38,7 +40,7 @@ protected:
     TMainForm& create() {
         previous = std::make_unique<TPreviousInstance>(marker, QStringLiteral("test"));
         form = std::make_unique<TMainForm>(MainFormServices{
-            *TApplication::Instance(), registry, dialogs, random, sound, pop, *previous, windows});
+            *TApplication::Instance(), registry, dialogs, random, sound, pop, starter, *previous, windows});
         return *form;
     }
     Ui::TMainForm& ui() { return form->ui(); }

@@ -1,0 +1,133 @@
+#include "MainFormFixture.h"
+
+#include "FakeProgramStarter.h"
+#include "mail/TFrmCheck.h"
+#include "notify/Appexec.h"
+
+namespace {
+
+class AlertTest : public MainFormTest {
+protected:
+    QStringList sleeps;
+    void SetUp() override {
+        create().show();
+        fillConnection("pop.example.net", "alice", "pw");
+        form->SleepFn = [this](int ms) { sleeps << QString::number(ms); };
+        ui().SoundFile->setText("chime.wav");
+        sound.playable.insert("chime.wav");
+        ui().Viewer->setText("/opt/My Mail/mail");
+        pop.state = popConnected;
+        pop.protocolState = popLoggedIn;
+    }
+    QString status() { return ui().ConnectStatus->text(); }
+};
+
+} // namespace
+
+TEST_F(AlertTest, ZeroShowsTheCountStopsTheAnimationAndAsksNothing) {
+    form->SetTrayAnimated(true);
+    pop.OnRefreshMessageCount(0);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(ui().lMessageCount->text(), "0");
+    EXPECT_EQ(form->TrayHint(), "0 Messages on pop.example.net");
+    EXPECT_FALSE(form->TrayAnimated());
+    EXPECT_TRUE(sound.calls.isEmpty());
+    EXPECT_TRUE(dialogs.events.isEmpty());
+    EXPECT_TRUE(form->Timer1().Enabled()); // untouched
+    EXPECT_EQ(pop.calls, QStringList({"Quit"}));
+    EXPECT_EQ(status(), "Ready");
+}
+
+TEST_F(AlertTest, MailWaitingAnimatesPlaysWaitsStopsTheTimerAndAsks) {
+    dialogs.onBox = [&](const QString&) {
+        EXPECT_TRUE(form->TrayAnimated());
+        EXPECT_EQ(sleeps, QStringList({"1000"})); // the wait comes before the question
+        EXPECT_FALSE(form->Timer1().Enabled());
+        EXPECT_EQ(status(), "Checking eMail...");
+    };
+    pop.OnRefreshMessageCount(1);
+    EXPECT_EQ(dialogs.events, QStringList({"box You have 1 Messages - Start eMail Viewer?"}));
+    EXPECT_EQ(dialogs.boxes[0].buttons, TMsgDlgButtons::mbYesNo);
+    EXPECT_EQ(sound.calls, QStringList({"Close", "FileName=chime.wav", "Open", "Rewind", "Play"}));
+    EXPECT_EQ(form->TrayHint(), "1 Messages on pop.example.net");
+    // No: the tray keeps animating and the timed checks stay off
+    EXPECT_TRUE(form->TrayAnimated());
+    EXPECT_FALSE(form->Timer1().Enabled());
+    EXPECT_TRUE(starter.starts.empty());
+    EXPECT_EQ(pop.calls, QStringList({"Quit"}));
+    EXPECT_EQ(status(), "Ready");
+}
+
+TEST_F(AlertTest, YesStartsTheViewerMaximisedUnquotedAndRestartsTheTimer) {
+    dialogs.answers.push_back(TModalResult::mrYes);
+    pop.OnRefreshMessageCount(12);
+    EXPECT_EQ(dialogs.boxes[0].text, "You have 12 Messages - Start eMail Viewer?");
+    ASSERT_EQ(starter.starts.size(), 1u);
+    EXPECT_EQ(starter.starts[0].commandLine, "/opt/My Mail/mail ");
+    EXPECT_EQ(starter.starts[0].showCode, 3);
+    EXPECT_FALSE(form->TrayAnimated());
+    EXPECT_TRUE(form->Timer1().Enabled());
+    EXPECT_EQ(form->ViewerApp().AppInstance(), 33);
+}
+
+TEST_F(AlertTest, SoundFileProblemsCostABeepAndForANameAMessageThenTheQuestion) {
+    for (const char* name : {"", "   ", "/missing.wav"}) {
+        dialogs.events.clear();
+        ui().SoundFile->setText(QString::fromUtf8(name));
+        pop.OnRefreshMessageCount(2);
+        QStringList expected{"beep 0"};
+        if (QString::fromUtf8(name).trimmed().size())
+            expected << QStringLiteral("box Unable to open Media or Sound file:%1").arg(name);
+        expected << "box You have 2 Messages - Start eMail Viewer?";
+        EXPECT_EQ(dialogs.events, expected) << name;
+    }
+}
+
+TEST_F(AlertTest, ACountArrivingWhileTheQuestionIsOpenRunsNestedOnTheOpenConnection) {
+    TFrmCheck* none = nullptr;
+    form->SetWindows(none, nullptr);
+    int depth = 0;
+    dialogs.onBox = [&](const QString& text) {
+        if (!text.startsWith("You have 5") || depth++)
+            return;
+        // The user checks from the tray while the question is open: the
+        // connection is still logged in, so only the count is refreshed.
+        form->StartCheck();
+        EXPECT_EQ(pop.calls, QStringList({"RefreshMessageCount"}));
+        pop.OnRefreshMessageCount(6);
+    };
+    pop.OnRefreshMessageCount(5);
+    EXPECT_EQ(dialogs.boxes.size(), 2u);
+    EXPECT_EQ(dialogs.boxes[1].text, "You have 6 Messages - Start eMail Viewer?");
+    EXPECT_EQ(pop.calls, QStringList({"RefreshMessageCount", "Quit", "Quit"}));
+    EXPECT_EQ(ui().lMessageCount->text(), "6");
+}
+
+TEST_F(AlertTest, ReadEmailWithoutAViewerOffersToConfigureAndTheTimerComesBackEitherWay) {
+    ui().Viewer->clear();
+    form->hide();
+    form->SetCheckTimerEnabled(false);
+    form->ReadEmail1Click();
+    EXPECT_EQ(dialogs.events,
+              QStringList({"beep 0", "box You have no viewer configured, configure now?"}));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(form->Timer1().Enabled());
+
+    form->SetCheckTimerEnabled(false);
+    dialogs.answers.push_back(TModalResult::mrYes);
+    form->ReadEmail1Click();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Timer1().Enabled());
+    EXPECT_TRUE(starter.starts.empty());
+}
+
+TEST_F(AlertTest, AViewerThatFailsToStartIsNotReported) {
+    starter.results.push_back(2);
+    form->SetTrayAnimated(true);
+    form->SetCheckTimerEnabled(false);
+    form->ReadEmail1Click();
+    EXPECT_TRUE(dialogs.events.isEmpty());
+    EXPECT_EQ(form->ViewerApp().AppInstance(), 2);
+    EXPECT_FALSE(form->TrayAnimated());
+    EXPECT_TRUE(form->Timer1().Enabled());
+}
