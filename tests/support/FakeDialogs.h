@@ -24,7 +24,8 @@ public:
         beeps.push_back(sound);
         events << QStringLiteral("beep %1").arg(sound);
     }
-    TModalResult MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) override {
+    TModalResult MessageDlg(const QString& text, TMsgDlgType type,
+                            TMsgDlgButtons buttons) override {
         boxes.push_back({text, type, buttons});
         events << QStringLiteral("box %1").arg(text);
         if (onBox)
