@@ -192,6 +192,10 @@ template <class F> void TApplication::guarded(QObject* sender, F&& f) {
     }
 }
 
+void TApplication::Guarded(QObject* sender, const std::function<void()>& handler) {
+    guarded(sender, handler);
+}
+
 void TApplication::idle() {
     // A box shown from inside OnIdle waits in a loop of its own, which must
     // not call OnIdle again (nor stack up boxes of the same failure).

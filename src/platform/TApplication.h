@@ -123,6 +123,12 @@ public:
     void HandleException(const std::exception& e);
     void HandleException(QObject* sender, const std::exception& e);
     void ShowException(const std::exception& e);
+    // Runs a handler that Qt Widgets or Qt Gui code calls (a signal of a
+    // control, an event filter); whatever it throws goes down the exception
+    // path right here. Those Qt libraries are built without exception
+    // support, so an exception unwinding through them to notify() skips
+    // their clean-up: memory leaks and a widget may keep a half-done state.
+    void Guarded(QObject* sender, const std::function<void()>& handler);
 
     // The ten application events, one handler each.
     TNotifyEvent OnActivate;
