@@ -1,0 +1,91 @@
+#include "About.h"
+
+#include "Shiney.h"
+#include "platform/TApplication.h"
+#include "ui_About.h"
+
+#include <QtGui/QMouseEvent>
+#include <QtGui/QScreen>
+
+#include <algorithm>
+
+QString ProductHomePage() {
+    return QStringLiteral(PINGBOX_HOMEPAGE);
+}
+
+TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), ui_(std::make_unique<Ui::TAboutbox>()),
+      url1_(classes, starter, this), timer1_(this) {
+    // The window's typefaces are rare outside Windows; where they are
+    // missing, a narrow face keeps the texts close to their boxes.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"),
+                                QStringLiteral("Liberation Sans Narrow"),
+                                QStringLiteral("DejaVu Sans Condensed")});
+    QFont::insertSubstitutions(
+        QStringLiteral("Arial Black"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")});
+    ui_->setupUi(this);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+    setFixedSize(372, 325);
+
+    ui_->lblWeblink->setText(ProductHomePage());
+    // Texts size themselves to fit, never below their boxes: another face
+    // may be wider than the one the boxes were measured for.
+    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label7, ui_->Label13, ui_->lblWeblink})
+        label->resize(label->size().expandedTo(label->sizeHint()));
+    ui_->Label3->resize(
+        ui_->Label3->width(),
+        std::max(ui_->Label3->height(), ui_->Label3->heightForWidth(ui_->Label3->width())));
+    ui_->lblWeblink->installEventFilter(this);
+    connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] {
+        TApplication::Instance()->Guarded(ui_->BitBtn1, [this] { BitBtn1Click(); });
+    });
+
+    url1_.UrlShowCommand = TUrlShowCmd::ssMaximize;
+    timer1_.SetInterval(3000);
+    timer1_.SetEnabled(true);
+    timer1_.OnTimer = [this] { Timer1Timer(); };
+}
+
+TAboutbox::~TAboutbox() = default;
+
+TShiney& TAboutbox::Shiney1() {
+    return *ui_->Shiney1;
+}
+
+void TAboutbox::BitBtn1Click() {
+    accept();
+}
+
+void TAboutbox::lblWeblinkClick() {
+    url1_.Url = ProductHomePage();
+    url1_.Launch();
+}
+
+void TAboutbox::Timer1Timer() {
+    ui_->Shiney1->Shine(ui_->ShineSpot);
+}
+
+void TAboutbox::showEvent(QShowEvent* event) {
+    if (QScreen* s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+bool TAboutbox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->lblWeblink && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            ui_->lblWeblink->rect().contains(mouse->position().toPoint())) {
+            TApplication::Instance()->Guarded(ui_->lblWeblink, [this] { lblWeblinkClick(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
