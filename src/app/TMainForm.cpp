@@ -1,6 +1,8 @@
 #include "TMainForm.h"
 
 #include "Just1_32.h"
+#include "components/About.h"
+#include "components/AppEvent.h"
 #include "mail/CheckCycle.h"
 #include "mail/ConnectionStatus.h"
 #include "mail/POPControl.h"
@@ -52,26 +54,36 @@ void TMainForm::buildPopupMenu() {
         QAction* action = popupMenu1_->addAction(caption);
         action->setObjectName(QLatin1String(name));
         if (handler)
-            connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+            connect(action, &QAction::triggered, this, [this, handler] {
+                services_.app.Guarded(this, [this, handler] { (this->*handler)(); });
+            });
         return action;
     };
     item("CheckEmail1", QStringLiteral("&Check Email"), &TMainForm::CheckEmail1Click);
     item("ReadEmail1", QStringLiteral("&Read Email"), &TMainForm::ReadEmail1Click);
     popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N2"));
-    item("AboutPingbox1", QStringLiteral("&About Pingbox"), nullptr);
+    item("AboutPingbox1", QStringLiteral("&About Pingbox"), &TMainForm::AboutPingbox1Click);
     item("Configure1", QStringLiteral("C&onfigure"), &TMainForm::Configure1Click);
     popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
     item("ClosePingbox1", QStringLiteral("Clos&e"), &TMainForm::ClosePingbox1Click);
 }
 
 void TMainForm::bindControls() {
+    // Every handler runs guarded: an exception goes down the application's
+    // exception path here, not through the widget that raised the signal.
+    auto bind = [this](QAbstractButton* button, void (TMainForm::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, [this, handler] {
+            services_.app.Guarded(this, [this, handler] { (this->*handler)(); });
+        });
+    };
     for (QLineEdit* field : {ui_->ePOPServer, ui_->eUserName, ui_->ePassword})
         connect(field, &QLineEdit::textChanged, this, [this] { ePOPServerChange(); });
-    connect(ui_->POPConnectBtn, &QPushButton::clicked, this, [this] { POPConnectBtnClick(); });
-    connect(ui_->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(ui_->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(ui_->Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    connect(ui_->Button3, &QPushButton::clicked, this, [this] { ClosePingbox1Click(); });
+    bind(ui_->POPConnectBtn, &TMainForm::POPConnectBtnClick);
+    bind(ui_->Button1, &TMainForm::Button1Click);
+    bind(ui_->Button2, &TMainForm::Button2Click);
+    bind(ui_->Button4, &TMainForm::Button4Click);
+    bind(ui_->Button5, &TMainForm::Button5Click);
+    bind(ui_->Button3, &TMainForm::ClosePingbox1Click);
     ui_->ShowNetError->setVisible(false);
     ui_->Image1->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/envelope.png")));
     ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/mailbox.png")));
@@ -216,6 +228,15 @@ void TMainForm::Configure1Click() {
     showCentred();
 }
 
+void TMainForm::Button2Click() {
+    if (aboutbox_)
+        aboutbox_->ShowModal();
+}
+
+void TMainForm::AboutPingbox1Click() {
+    Button2Click();
+}
+
 // --- checking ----------------------------------------------------------------
 
 void TMainForm::Timer1Timer() {
@@ -244,8 +265,9 @@ void TMainForm::bindPOP() {
     pop1.OnRefreshMessageCount = [this](std::int32_t number) { POP1RefreshMessageCount(number); };
 }
 
-void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog) {
+void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAboutbox* aboutbox) {
     frmCheck_ = frmCheck;
+    aboutbox_ = aboutbox;
     netDialog_ = netDialog;
     if (netDialog_)
         netDialog_->SetShowNetError = [this](const QString& flag) {

@@ -15,7 +15,9 @@ class Dialogs;
 class MediaPlayer;
 class POPControl;
 class ProgramStarter;
+class TAppEvents;
 class TAppExecute;
+class TAboutbox;
 class QMenu;
 class RandomSource;
 class RegistryStore;
@@ -88,7 +90,9 @@ public:
     void POP1RefreshMessageCount(std::int32_t Number);
 
     // The program's other windows, created after this one.
-    void SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog);
+    void SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAboutbox* aboutbox = nullptr);
+    void Button2Click();
+    void AboutPingbox1Click();
 
     // MailHost
     QString ServerText() const override;
@@ -117,6 +121,7 @@ public:
     std::function<void(int)> SleepFn;
 
     TAppExecute& ViewerApp() { return *viewerApp_; }
+    TAppEvents& AppEvents1() { return *appEvents1_; }
     QString TrayHint() const { return trayHint_; }
     bool TrayAnimated() const { return trayAnimated_; }
 
@@ -153,7 +158,9 @@ private:
     std::unique_ptr<TAppExecute> viewerApp_;
     QString trayHint_;
     bool trayAnimated_ = false;
+    std::unique_ptr<TAppEvents> appEvents1_;
     TFrmCheck* frmCheck_ = nullptr;
+    TAboutbox* aboutbox_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
     bool freed_ = false;
 };

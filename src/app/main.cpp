@@ -3,6 +3,7 @@
 #include "Just1_32.h"
 #include "Resources.h"
 #include "TMainForm.h"
+#include "components/About.h"
 #include "mail/POPControl.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
@@ -11,6 +12,7 @@
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
 #include "platform/linux/LinuxProgramStarter.h"
+#include "platform/linux/XdgClassesRoot.h"
 #include "platform/qt/Fonts.h"
 #include "platform/qt/LocalSocketWindows.h"
 #include "platform/qt/QtDialogs.h"
@@ -90,9 +92,11 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         app.HandleException(e);
     }
+    XdgClassesRoot classesRoot;
+    TAboutbox aboutbox(classesRoot, starter);
     TFrmCheck frmCheck;
     TfrmNetDialog frmNetDialog(registry, dialogs);
-    mainForm->SetWindows(&frmCheck, &frmNetDialog);
+    mainForm->SetWindows(&frmCheck, &frmNetDialog, &aboutbox);
 
     app.SetShowMainForm(false);
     const int code = app.Run();
