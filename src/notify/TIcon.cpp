@@ -3,8 +3,6 @@
 #include <QtCore/QBuffer>
 #include <QtCore/QFile>
 #include <QtCore/QtEndian>
-#include <QtGui/QImageReader>
-#include <QtGui/QPixmap>
 
 void TPersistent::Assign(const TPersistent* Source) {
     if (Source)
@@ -92,22 +90,4 @@ void checkIconFile(const QByteArray& bytes) {
         if (bytesInRes == 0 || offset < imagesStart || offset + bytesInRes > size)
             invalid();
     }
-}
-
-QIcon iconFromIconFile(const QByteArray& bytes) {
-    QIcon icon;
-    if (bytes.isEmpty())
-        return icon;
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "ico");
-    for (int i = 0; i < reader.imageCount(); ++i) {
-        if (!reader.jumpToImage(i))
-            break;
-        const QImage image = reader.read();
-        if (!image.isNull())
-            icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
 }

@@ -77,5 +77,3 @@ private:
 // Checks the icon-file layout: header, directory and that every image lies
 // within the data. Raises EInvalidGraphic.
 void checkIconFile(const QByteArray& bytes);
-// Every image of an icon file, for display (GUI thread).
-QIcon iconFromIconFile(const QByteArray& bytes);

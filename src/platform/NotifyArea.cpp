@@ -1,5 +1,9 @@
 #include "NotifyArea.h"
 
+#include <QtCore/QBuffer>
+#include <QtGui/QImageReader>
+#include <QtGui/QPixmap>
+
 #include <map>
 #include <mutex>
 
@@ -37,4 +41,22 @@ QByteArray IconHandleImage(HICON icon) {
     std::lock_guard guard(t.lock);
     const auto it = t.images.find(icon);
     return it == t.images.end() ? QByteArray() : it->second;
+}
+
+QIcon iconFromIconFile(const QByteArray& iconFile) {
+    QIcon icon;
+    if (iconFile.isEmpty())
+        return icon;
+    QBuffer buffer;
+    buffer.setData(iconFile);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "ico");
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        if (!reader.jumpToImage(i))
+            break;
+        const QImage image = reader.read();
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
 }

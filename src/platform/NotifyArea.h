@@ -3,6 +3,7 @@
 #include <QtCore/QByteArray>
 #include <QtCore/QPoint>
 #include <QtCore/QString>
+#include <QtGui/QIcon>
 
 #include <cstdint>
 #include <functional>
@@ -86,3 +87,6 @@ HICON CreateIconHandle(const QByteArray& iconFile);
 void DestroyIconHandle(HICON icon);
 // The image behind a live handle; empty for 0, -1 or a destroyed handle.
 QByteArray IconHandleImage(HICON icon);
+
+// Every image of an icon file, for display (GUI thread); null for bad data.
+QIcon iconFromIconFile(const QByteArray& iconFile);
