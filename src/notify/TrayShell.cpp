@@ -84,11 +84,19 @@ void TTimerThread::Execute() {
         if (Terminated())
             break;
     }
+    {
+        std::lock_guard guard(lock_);
+        ended_ = true;
+    }
     // The tray frees this thread on the GUI thread. Should the tray be gone
-    // first, Qt drops the call together with the tray's pending events.
-    QMetaObject::invokeMethod(
-        OwnerTray, [tray = OwnerTray, self = this] { tray->ThreadEnded(self); },
-        Qt::QueuedConnection);
+    // first, Qt drops the call together with the tray's pending events. (The
+    // call carries no data: what crosses threads goes through our own locks.)
+    QMetaObject::invokeMethod(OwnerTray, "collectEndedThreads", Qt::QueuedConnection);
+}
+
+bool TTimerThread::Ended() const {
+    std::lock_guard guard(lock_);
+    return ended_;
 }
 
 // ---- TTrayIcon ----
@@ -313,6 +321,18 @@ void TTrayIcon::AdvanceFrame() {
     if (!Icons_ || FrameIndex_ >= Icons_->Count())
         FrameIndex_ = 0;
     Refresh();
+}
+
+void TTrayIcon::collectEndedThreads() {
+    std::vector<TTimerThread*> ended;
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& thread : threads_)
+            if (thread->Ended())
+                ended.push_back(thread.get());
+    }
+    for (TTimerThread* thread : ended)
+        ThreadEnded(thread);
 }
 
 void TTrayIcon::ThreadEnded(TTimerThread* Sender) {

@@ -45,6 +45,8 @@ public:
     bool Suspended() const;
     void Terminate();
     bool Terminated() const;
+    // The loop is over; only the end event is left.
+    bool Ended() const;
 
 private:
     void Execute();
@@ -54,6 +56,7 @@ private:
     std::condition_variable wake_;
     bool suspended_;
     bool terminated_ = false;
+    bool ended_ = false;
     std::thread thread_;
 };
 
@@ -124,6 +127,8 @@ private:
     void Refresh();
     void IconChanged(TPersistent* Sender);
     void AdvanceFrame();
+    // The end event of every thread whose loop is over.
+    Q_INVOKABLE void collectEndedThreads();
     void ThreadEnded(TTimerThread* Sender);
     bool BeingDestroyed() const { return Destroying_; }
 

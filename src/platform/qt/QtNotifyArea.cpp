@@ -69,6 +69,20 @@ QRect QtNotifyArea::IconGeometry(HWND window, std::uint32_t id) const {
                                                                : it->second.icon->geometry();
 }
 
+void QtNotifyArea::applyPending() {
+    for (;;) {
+        Op op;
+        {
+            std::lock_guard guard(lock_);
+            if (pending_.empty())
+                return;
+            op = std::move(pending_.front());
+            pending_.pop_front();
+        }
+        apply(op);
+    }
+}
+
 void QtNotifyArea::apply(const Op& op) {
     const Key key{op.data.hWnd, op.data.uID};
     auto it = shown_.find(key);

@@ -10,6 +10,7 @@
 #include <QtWidgets/QSystemTrayIcon>
 
 #include <atomic>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,7 +51,7 @@ signals:
 private:
     using Key = std::pair<HWND, std::uint32_t>;
     struct Op {
-        std::uint32_t message;
+        std::uint32_t message = 0;
         NOTIFYICONDATAA data;
         QByteArray image;
     };
@@ -64,6 +65,7 @@ private:
         QElapsedTimer lastTrigger;
     };
 
+    Q_INVOKABLE void applyPending();
     void apply(const Op& op);
     void setIcon(Shown& shown, const Op& op);
     void activated(Key key, QSystemTrayIcon::ActivationReason reason);
@@ -72,6 +74,7 @@ private:
     // Any thread.
     mutable std::mutex lock_;
     std::set<Key> records_;
+    std::deque<Op> pending_;
     std::atomic<bool> hostPresent_ = false;
 
     // GUI thread only.
