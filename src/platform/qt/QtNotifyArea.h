@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/NotifyArea.h"
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QList>
+#include <QtCore/QObject>
+#include <QtCore/QRect>
+#include <QtCore/QTimer>
+#include <QtWidgets/QSystemTrayIcon>
+
+#include <atomic>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <utility>
+
+// The notification area on QSystemTrayIcon (XEmbed or StatusNotifierItem).
+// Records may be added, modified and deleted from any thread: the calls are
+// checked at once and carried out in call order on the GUI thread, the only
+// thread that may touch a QSystemTrayIcon. Activations become the mouse
+// callback messages of the icon's window. The tray host is watched: when one
+// appears (late at login, or after a restart) every window is sent
+// WM_TASKBARCREATED; while none is present, adds fail.
+class QtNotifyArea : public QObject, public NotifyArea {
+    Q_OBJECT
+public:
+    explicit QtNotifyArea(QObject* parent = nullptr, int hostPollMs = 500);
+    ~QtNotifyArea() override;
+
+    HWND AllocateHWnd(WindowProc proc) override;
+    void DeallocateHWnd(HWND window) override;
+    bool Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA& data) override;
+    QPoint GetCursorPos() override;
+
+    bool TrayHostPresent() const { return hostPresent_; }
+    // Where the icon is on screen, empty when not shown (GUI thread).
+    QRect IconGeometry(HWND window, std::uint32_t id) const;
+
+    // The mouse messages an activation stands for. Qt reports a press as
+    // Trigger and the second press of a double click as DoubleClick; the
+    // shell sends up, double click, up.
+    static QList<std::uint32_t> MouseMessages(QSystemTrayIcon::ActivationReason reason,
+                                              bool triggerJustBefore);
+
+signals:
+    void trayHostChanged(bool present);
+
+private:
+    using Key = std::pair<HWND, std::uint32_t>;
+    struct Op {
+        std::uint32_t message = 0;
+        NOTIFYICONDATAA data;
+        QByteArray image;
+    };
+    struct DeleteLater {
+        void operator()(QSystemTrayIcon* icon) const;
+    };
+    struct Shown {
+        std::unique_ptr<QSystemTrayIcon, DeleteLater> icon;
+        std::uint32_t callbackMessage = 0;
+        HICON hIcon = 0;
+        QElapsedTimer lastTrigger;
+    };
+
+    Q_INVOKABLE void applyPending();
+    void apply(const Op& op);
+    void setIcon(Shown& shown, const Op& op);
+    void activated(Key key, QSystemTrayIcon::ActivationReason reason);
+    void checkTrayHost();
+
+    // Any thread.
+    mutable std::mutex lock_;
+    std::set<Key> records_;
+    std::deque<Op> pending_;
+    std::atomic<bool> hostPresent_ = false;
+
+    // GUI thread only.
+    std::map<HWND, WindowProc> windows_;
+    HWND nextWindow_ = 0x100;
+    std::map<Key, Shown> shown_;
+    QTimer hostPoll_;
+};

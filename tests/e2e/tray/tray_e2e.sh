@@ -1,0 +1,138 @@
+#!/bin/bash
+# The tray icon against a real tray host: Xvfb with trayer, driven by xdotool.
+#   tray_e2e.sh TRAYPROBE OUTDIR
+# Checks: the icon comes up when the tray host starts after the program; the
+# still icon and the animation frames are drawn (screenshots in OUTDIR); a
+# double click and a right click reach the component; the icon comes back
+# after the tray host is killed and restarted.
+set -u
+probe=$1
+out=$2
+mkdir -p "$out"
+rm -f "$out"/*.png "$out"/probe.log
+
+pids=()
+fail() {
+    echo "FAIL: $*" >&2
+    echo "--- probe output:" >&2
+    cat "$out/probe.log" >&2
+    exit 1
+}
+cleanup() {
+    exec 3>&- 2>/dev/null
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null
+    done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+work=$(mktemp -d)
+trap cleanup EXIT
+
+# wait_for SECONDS COMMAND...: retry every 100 ms.
+wait_for() {
+    local tries=$(($1 * 10))
+    shift
+    for ((t = 0; t < tries; t++)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+logged() { grep -q -- "$1" "$out/probe.log"; }
+count_logged() { grep -c -- "$1" "$out/probe.log"; }
+
+for n in $(seq 90 160); do
+    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+        display=:$n
+        break
+    fi
+done
+[ -n "${display:-}" ] || fail "no free display number"
+Xvfb "$display" -screen 0 320x120x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+wait_for 10 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+
+start_trayer() {
+    trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 32 \
+        --tint 0x3070a0 --transparent true --alpha 0 >>"$work/trayer.log" 2>&1 &
+    trayer_pid=$!
+    pids+=($trayer_pid)
+}
+
+# Without a session bus Qt uses the XEmbed tray protocol, which trayer hosts.
+mkfifo "$work/ctl"
+env -u DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0 \
+    "$probe" <"$work/ctl" >"$out/probe.log" 2>"$work/probe.err" &
+pids+=($!)
+exec 3>"$work/ctl"
+send() { echo "$1" >&3; wait_for 5 logged "done $1" || fail "probe did not take '$1'"; }
+
+wait_for 10 logged "no host at start" || fail "probe did not start"
+
+# 1. The tray host appears after the program, as at login.
+start_trayer
+wait_for 10 logged "host present" || fail "the tray host was not noticed"
+geometry() { grep '^geometry' "$out/probe.log" | tail -1; }
+icon_in_tray() { [[ "$(geometry)" =~ ^geometry\ [0-9]+\ [0-9]+\ [1-9] ]]; }
+wait_for 10 icon_in_tray || fail "the icon did not come up in the tray"
+read -r _ x y w h <<<"$(geometry)"
+cx=$((x + w / 2))
+cy=$((y + h / 2))
+# The tray host itself holds our window.
+children=$(xwininfo -children -id "$(xdotool search --classname trayer | head -1)" | grep -c '^ *0x')
+[ "$children" -ge 1 ] || fail "trayer embeds no icon"
+
+# 2. What the tray shows: grey tray, no yellow; animated, yellow letters.
+shot() { import -window root -crop 100x34+220+0 "$1"; }
+yellow() { convert "$1" -format %c histogram:info: | grep -ci '#FFFF00'; }
+sleep 0.5
+shot "$out/still.png"
+[ "$(yellow "$out/still.png")" = 0 ] || fail "the still icon shows yellow"
+convert "$out/still.png" -format %c histogram:info: | grep -qi '#C0C0C0' || fail "the still icon is not drawn"
+send "animate on"
+animated=""
+for i in $(seq 1 20); do
+    shot "$work/frame.png"
+    if [ "$(yellow "$work/frame.png")" != 0 ]; then
+        cp "$work/frame.png" "$out/animated.png"
+        animated=yes
+        break
+    fi
+    sleep 0.1
+done
+[ -n "$animated" ] || fail "no frame with letters while animating"
+empty_again=""
+for i in $(seq 1 20); do
+    shot "$work/frame.png"
+    if [ "$(yellow "$work/frame.png")" = 0 ]; then empty_again=yes; break; fi
+    sleep 0.05
+done
+[ -n "$empty_again" ] || fail "the animation does not cycle back to the empty tray"
+send "animate off"
+convert "$out/still.png" "$out/animated.png" -append -scale 300% "$out/tray.png"
+
+# 3. Mouse: a double click (click, double click, click) and a right click.
+xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+wait_for 5 logged "double click" || fail "a double click did not reach the tray"
+wait_for 5 xdotool search --name "trayprobe check" >/dev/null || fail "no window after the double click"
+[ "$(count_logged '^click left')" -ge 2 ] || fail "the clicks around the double click are missing"
+xdotool mousemove "$cx" "$cy" click 3
+wait_for 5 logged "menu shown" || fail "a right click did not open the menu"
+xdotool key Escape
+
+# 4. The tray host restarts: the icon comes back.
+kill "$trayer_pid"
+wait "$trayer_pid" 2>/dev/null
+wait_for 10 logged "host gone" || fail "the tray host's end was not noticed"
+before=$(count_logged "host present")
+start_trayer
+wait_for 10 eval '[ "$(count_logged "host present")" -gt "$before" ]' || fail "the restarted host was not noticed"
+wait_for 10 icon_in_tray || fail "the icon did not come back after the restart"
+children=$(xwininfo -children -id "$(xdotool search --classname trayer | head -1)" | grep -c '^ *0x')
+[ "$children" -ge 1 ] || fail "the restarted trayer embeds no icon"
+
+send "quit"
+wait_for 10 logged "ended" || fail "probe did not end"
+echo "PASS"
