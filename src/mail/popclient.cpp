@@ -491,6 +491,7 @@ void TPOP::handleReply(const Command& command, const Pop3Reply& reply) {
         return;
     case Cmd::Stls:
         if (!ok) {
+            Pop3CapabilityCache::instance().forget(cacheKey_);
             fail(popErrTlsRefused, {printableServerText(reply.text)});
             return;
         }
