@@ -32,7 +32,7 @@ class TPOPScripted : public ::testing::Test {
 protected:
     void SetUp() override {
         TPOP::ClearCapabilityCache();
-        pop.SetTimeouts(shortTimeouts());
+        pop.SetTimeouts(generousTimeouts());
     }
     TPOP pop;
 };
@@ -315,7 +315,7 @@ TEST_F(TPOPScripted, CountHandlerWithNestedLoopRefreshesAndQuitsTwice) {
 TEST_F(TPOPScripted, ControlDeletedInsideItsCountHandler) {
     ScriptedServer server({login()});
     auto owned = std::make_unique<TPOP>();
-    owned->SetTimeouts(shortTimeouts());
+    owned->SetTimeouts(generousTimeouts());
     PopRecorder rec(*owned);
     bool counted = false;
     owned->OnRefreshMessageCount = [&](std::int32_t) {
@@ -330,6 +330,7 @@ TEST_F(TPOPScripted, ControlDeletedInsideItsCountHandler) {
 
 TEST_F(TPOPScripted, QuitWhileConnectingEndsAtOnce) {
     ScriptedServer server(std::vector<Script>{Script{}}); // accepts, never greets
+    pop.SetTimeouts(shortTimeouts());
     PopRecorder rec(pop);
     pop.SetRemoteHost(server.address());
     pop.Connect();
@@ -337,7 +338,7 @@ TEST_F(TPOPScripted, QuitWhileConnectingEndsAtOnce) {
     pop.Quit();
     EXPECT_EQ(pop.State(), popClosed);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rec.events.endsWith("S6"); }, 5000));
-    QTest::qWait(1000); // longer than the greeting time-out: no late error
+    QTest::qWait(1800); // longer than the greeting time-out: no late error
     EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 S5 S6");
 }
 
