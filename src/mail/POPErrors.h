@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/Errors.h"
+
+#include <QtCore/QString>
+
+#include <cstdint>
+
+// Error numbers TPOP raises through OnError. The program passes 1005 and 1009
+// over in silence, so they carry the conditions that go away by themselves;
+// 1003 and 1014 have their own windows; every other number is shown to the
+// user as "number - description (detail)", so its description says what to do.
+enum : std::int16_t {
+    popErrUnreachable = 1003,
+    popErrSessionEnded = 1005,
+    popErrNoAnswer = 1009,
+    popErrLoginRefused = 1014,
+    popErrProtocol = 1020,
+    popErrLineTooLong = 1021,
+    popErrCommandRefused = 1022,
+    popErrUnsendableLogin = 1023,
+    popErrTlsHandshake = 1030,
+    popErrTlsCertificate = 1031,
+    popErrTlsInjection = 1032,
+    popErrTlsRefused = 1033,
+    popErrTlsUnavailable = 1034,
+};
+
+struct POPErrorEntry {
+    std::int16_t number;
+    const char* description;
+};
+
+inline constexpr POPErrorEntry popErrorTable[] = {
+    {popErrUnreachable, "The mail server cannot be reached. Check the server name and port "
+                        "and the network connection."},
+    {popErrSessionEnded, "The mail server ended the session or is busy for now. The next check "
+                         "tries again."},
+    {popErrNoAnswer, "The mail server stopped answering. The next check tries again."},
+    {popErrLoginRefused, "The mail server refused the user name or password."},
+    {popErrProtocol, "The mail server sent a reply that is not POP3. Check that the server name "
+                     "and port lead to a POP3 server."},
+    {popErrLineTooLong, "The mail server sent a reply line far longer than POP3 allows. Check that "
+                        "the server name and port lead to a POP3 server."},
+    {popErrCommandRefused, "The mail server refused a request. Its reply follows; the server's "
+                           "administrator can tell what it means."},
+    {popErrUnsendableLogin, "The user name or password holds a line break or a NUL character, "
+                            "which cannot be sent to a POP3 server. Correct it in the settings."},
+    {popErrTlsHandshake, "A secure (TLS) connection to the mail server could not be set up. Check "
+                         "the port: 995 is for secure connections from the start, 110 for plain "
+                         "ones."},
+    {popErrTlsCertificate, "The mail server's certificate is not trusted or is not made out to "
+                           "this server name, so the connection was not used. Check the server "
+                           "name."},
+    {popErrTlsInjection, "The mail server sent data before the secure connection began, which can "
+                         "be a sign of an attack. The connection was closed."},
+    {popErrTlsRefused, "The mail server offered a secure connection (STLS) but refused it or no "
+                       "longer offers it. The password was not sent."},
+    {popErrTlsUnavailable, "Secure connections (TLS) are not available on this computer. Install "
+                           "the OpenSSL library."},
+};
+
+// The description of an error number; empty for a number not in the table.
+inline QString popErrorDescription(int number) {
+    for (const auto& entry : popErrorTable)
+        if (entry.number == number)
+            return QString::fromLatin1(entry.description);
+    return {};
+}
+
+// A method called where the connection's state does not allow it.
+class EPOPError : public Exception {
+public:
+    using Exception::Exception;
+};

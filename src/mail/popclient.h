@@ -1,0 +1,178 @@
+#pragma once
+
+#include "POPControl.h"
+#include "pop3Address.h"
+#include "pop3Protocol.h"
+
+#include <QtCore/QObject>
+#include <QtCore/QPointer>
+#include <QtCore/QTimer>
+#include <QtNetwork/QHostAddress>
+
+#include <deque>
+
+class QSslSocket;
+
+// The POP client control: an asynchronous POP3 client on QSslSocket. Methods
+// return at once; the dialogue runs in the Qt event loop and reports through
+// the four events, each raised from its own turn of the loop (never from
+// inside a method or a socket signal), so handlers may call back into the
+// control, open modal windows or delete it.
+//
+// One connection: greeting; CAPA (skipped when this server's answer is
+// known); STLS when offered; protocol state 1, and the program answers with
+// Authenticate; USER, PASS and STAT in one write when the server pipelines;
+// protocol state 2 and the count. Every step has a time limit, every reply
+// line a length limit, and every ending passes through state 5 to 6.
+class TPOP : public QObject, public POPControl {
+    Q_OBJECT
+public:
+    struct Timeouts {
+        int lookupMs = 20000;
+        int connectMs = 20000;
+        int tlsMs = 20000;
+        int replyMs = 30000;
+        int quitMs = 5000;
+    };
+
+    explicit TPOP(QObject* parent = nullptr);
+    ~TPOP() override;
+
+    QString RemoteHost() const override { return remoteHost_; }
+    void SetRemoteHost(const QString& value) override { remoteHost_ = value; }
+    int RemotePort() const override { return remotePort_; }
+    QString UserId() const override { return userId_; }
+    void SetUserId(const QString& value) override { userId_ = value; }
+    QString Password() const override { return password_; }
+    void SetPassword(const QString& value) override { password_ = value; }
+
+    std::int16_t State() const override { return state_; }
+    std::int16_t ProtocolState() const override { return protocolState_; }
+    bool Busy() const override;
+    const TPOPErrors& Errors() const override { return errors_; }
+
+    // Raises EPOPError when called in a state that does not allow the call;
+    // every failure of the connection itself comes as OnError.
+    void Connect() override;
+    void Authenticate(const QString& user, const QString& password) override;
+    void RefreshMessageCount() override;
+    void Quit() override;
+
+    void SetTimeouts(const Timeouts& value) { timeouts_ = value; }
+    const Timeouts& timeouts() const { return timeouts_; }
+
+    // A PEM file of further certificate authorities to trust beside the
+    // system's store. When never set, the PINGBOX_CA_FILE environment
+    // variable names it.
+    void SetCaCertificatesFile(const QString& path) {
+        caFile_ = path;
+        caFileSet_ = true;
+    }
+
+    // Each line sent ("C: ...", passwords masked) and received ("S: ..."), and
+    // each internal step; for diagnostics.
+    std::function<void(const QString& line)> OnTrace;
+
+    // Forget every server's remembered capabilities.
+    static void ClearCapabilityCache();
+
+private:
+    enum class Phase {
+        Idle,
+        Lookup,
+        Connecting,
+        Handshake, // TLS, from the first byte or after STLS
+        Greeting,
+        Dialogue, // commands in flight before login
+        AwaitLogin,
+        LoggingIn,
+        Counting,
+        LoggedIn,
+        Quitting,
+        Failed,
+    };
+    enum class Cmd { Capa, Stls, User, Pass, AuthPlain, Apop, Stat, Quit };
+    struct Command {
+        Cmd kind;
+        QByteArray line; // without CRLF
+        QString shown;   // for the trace
+    };
+    struct Event {
+        enum Kind { StateChange, ProtocolChange, Count, Error } kind;
+        std::int32_t value = 0;
+        QString description;
+        QStringList details;
+        quint64 generation = 0;
+    };
+
+    void post(Event event);
+    void scheduleDelivery();
+    void deliverOne();
+    void setState(std::int16_t state);
+    void setProtocolState(std::int16_t state);
+    void trace(const QString& line);
+
+    void startLookup();
+    void lookedUp(const QList<QHostAddress>& addresses, const QString& error);
+    void connectNext();
+    QSslSocket* makeSocket();
+    void socketConnected();
+    void socketError();
+    void socketEncrypted();
+    void readSocket();
+    void handleLine(const QByteArray& line);
+    void handleReply(const Command& command, const Pop3Reply& reply);
+    void capabilitiesKnown();
+    void startTls();
+    void readyForLogin();
+    void loginRefused(const Pop3Reply& reply);
+
+    void send(std::initializer_list<Command> commands, bool together);
+    void sendNext();
+    void armTimer(int ms, Phase phase);
+    void timedOut();
+
+    void fail(int number, QStringList details);
+    void closeNow();
+    void finishClose();
+    void dropSocket();
+    void resetSession();
+
+    QString remoteHost_;
+    int remotePort_ = 110;
+    QString userId_;
+    QString password_;
+    std::int16_t state_ = popClosed;
+    std::int16_t protocolState_ = 0;
+    TPOPErrors errors_;
+    Timeouts timeouts_;
+    QString caFile_;
+    bool caFileSet_ = false;
+
+    // The current connection; generation tells its signals from older ones.
+    quint64 generation_ = 0;
+    Phase phase_ = Phase::Idle;
+    Pop3Address address_;
+    QString cacheKey_;
+    QList<QHostAddress> addresses_;
+    qsizetype nextAddress_ = 0;
+    QStringList connectErrors_;
+    int lookupId_ = -1;
+    QPointer<QSslSocket> socket_;
+    bool secured_ = false;
+    QStringList tlsErrors_;
+    Pop3LineReader reader_;
+    std::deque<Command> awaiting_; // sent, reply not yet complete
+    std::deque<Command> unsent_;   // to go one by one after each reply
+    bool inCapaList_ = false;
+    int capaLines_ = 0;
+    Pop3Capabilities capabilities_;
+    QByteArray apopStamp_;
+    bool continuationAnswered_ = false;
+    QByteArray authResponse_;
+    QTimer timer_;
+    Phase timerPhase_ = Phase::Idle;
+
+    std::deque<Event> events_;
+    bool deliveryScheduled_ = false;
+};

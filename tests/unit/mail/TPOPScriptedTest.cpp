@@ -1,0 +1,345 @@
+// TPOP against scripted servers on loopback: the dialogue, every error path,
+// and calls back into the control from its own events.
+#include "TPOPTestSupport.h"
+
+#include "mail/POPErrors.h"
+
+#include <QtCore/QEventLoop>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray greeting = "+OK ready\r\n";
+const QByteArray capaUser = "+OK\r\nUSER\r\n.\r\n";
+const QByteArray capaPipelining = "+OK\r\nUSER\r\nPIPELINING\r\n.\r\n";
+
+Script login(const QByteArray& statReply = "+OK 3 300\r\n") {
+    return {send(greeting),
+            expect("CAPA"),
+            send(capaUser),
+            expect("USER alice"),
+            send("+OK\r\n"),
+            expect("PASS secret"),
+            send("+OK logged in\r\n"),
+            expect("STAT"),
+            send(statReply),
+            expect("QUIT"),
+            send("+OK bye\r\n"),
+            closeConnection()};
+}
+
+class TPOPScripted : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TPOP::ClearCapabilityCache();
+        pop.SetTimeouts(generousTimeouts());
+    }
+    TPOP pop;
+};
+
+TEST_F(TPOPScripted, NeverConnectedControlIsClosedAndIdle) {
+    EXPECT_EQ(pop.State(), popClosed);
+    EXPECT_EQ(pop.RemotePort(), 110);
+    EXPECT_FALSE(pop.Busy());
+    EXPECT_THROW(pop.Authenticate("a", "b"), EPOPError);
+    EXPECT_THROW(pop.RefreshMessageCount(), EPOPError);
+    pop.Quit(); // nothing to end: no event
+    QTest::qWait(20);
+}
+
+TEST_F(TPOPScripted, OneCheckRaisesEveryStateInOrder) {
+    ScriptedServer server({login()});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C3 S5 S6");
+    EXPECT_EQ(server.received,
+              QByteArrayList({"CAPA", "USER alice", "PASS secret", "STAT", "QUIT"}));
+    EXPECT_EQ(pop.State(), popClosed);
+    EXPECT_FALSE(pop.Busy());
+}
+
+TEST_F(TPOPScripted, ConnectWhileOpenIsRefused) {
+    ScriptedServer server({login()});
+    PopRecorder rec(pop);
+    pop.SetRemoteHost(server.address());
+    pop.Connect();
+    EXPECT_THROW(pop.Connect(), EPOPError);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rec.events.endsWith("S6"); }, 5000));
+}
+
+TEST_F(TPOPScripted, OneBytePerWriteAndBareLineFeeds) {
+    ScriptedServer server({{drip("+OK ready\n"), expect("CAPA"), drip("+OK\nUSER\n.\n"),
+                            expect("USER"), drip("+OK\n"), expect("PASS"), drip("+OK\n"),
+                            expect("STAT"), drip("+OK 12 1\n"), expect("QUIT"), send("+OK\n")}});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C12 S5 S6");
+}
+
+// The server answers nothing until all three commands are in: a client that
+// waited for each reply would time out.
+TEST_F(TPOPScripted, PipelinesLoginAndCountWhenOffered) {
+    ScriptedServer server(
+        {{send(greeting), expect("CAPA"), send(capaPipelining), expect("USER"), expect("PASS"),
+          expect("STAT"), send("+OK\r\n+OK\r\n+OK 7 70\r\n"), expect("QUIT"), send("+OK\r\n")}});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C7 S5 S6");
+}
+
+TEST_F(TPOPScripted, RepeatCheckSkipsCapa) {
+    const Script repeat = {send(greeting),
+                           expect("USER"),
+                           expect("PASS"),
+                           expect("STAT"),
+                           send("+OK\r\n+OK\r\n+OK 1 10\r\n"),
+                           expect("QUIT"),
+                           send("+OK\r\n")};
+    ScriptedServer server(
+        {{send(greeting), expect("CAPA"), send(capaPipelining), expect("USER"), expect("PASS"),
+          expect("STAT"), send("+OK\r\n+OK\r\n+OK 1 10\r\n"), expect("QUIT"), send("+OK\r\n")},
+         repeat});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(server.address()));
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_EQ(server.received.count("CAPA"), 1);
+    EXPECT_EQ(rec.events.count("C1"), 2);
+}
+
+TEST_F(TPOPScripted, SaslPlainWhenUserIsNotOffered) {
+    const QByteArray plain = QByteArray("\0alice\0secret", 13).toBase64();
+    ScriptedServer server({{send(greeting), expect("CAPA"), send("+OK\r\nSASL PLAIN\r\n.\r\n"),
+                            expect("AUTH PLAIN " + plain), send("+OK\r\n"), expect("STAT"),
+                            send("+OK 2 2\r\n"), expect("QUIT"), send("+OK\r\n")}});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C2 S5 S6");
+}
+
+TEST_F(TPOPScripted, ApopWhenOnlyTheTimestampIsOffered) {
+    const QByteArray stamp = "<1896.697170952@dbc.mtview.ca.us>";
+    // The worked example of the APOP command's definition.
+    ScriptedServer server(
+        {{send("+OK POP3 server ready " + stamp + "\r\n"), expect("CAPA"), send("-ERR no CAPA\r\n"),
+          expect("USER"), send("-ERR no\r\n")},
+         {send("+OK POP3 server ready " + stamp + "\r\n"), expect("CAPA"),
+          send("+OK\r\nTOP\r\n.\r\n"), expect("APOP mrose c4c9334bac560ecc979e58001b3e22fb"),
+          send("+OK\r\n"), expect("STAT"), send("+OK 0 0\r\n"), expect("QUIT"), send("+OK\r\n")}});
+    PopRecorder rec(pop, "mrose", "tanstaaf");
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_TRUE(rec.events.contains("E1014")) << rec.joined().toStdString(); // no CAPA: USER
+    TPOP::ClearCapabilityCache();
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_TRUE(rec.joined().endsWith("P1 P2 C0 S5 S6")) << rec.joined().toStdString();
+}
+
+struct ErrorCase {
+    const char* name;
+    Script script;
+    int number;
+    const char* server = nullptr; // printf pattern with %1 = port, instead of 127.0.0.1:port
+};
+
+class TPOPErrorPaths : public ::testing::TestWithParam<ErrorCase> {};
+
+// Each broken server ends in exactly one error of the right number, then
+// states 5 and 6, never a count.
+TEST_P(TPOPErrorPaths, EndsInOneErrorAndClosed) {
+    TPOP::ClearCapabilityCache();
+    TPOP pop;
+    pop.SetTimeouts(shortTimeouts());
+    ScriptedServer server({GetParam().script});
+    PopRecorder rec(pop);
+    QString where = server.address();
+    if (GetParam().server)
+        where =
+            QString::fromLatin1(GetParam().server).replace("%1", QString::number(server.port()));
+    ASSERT_TRUE(rec.check(where)) << rec.joined().toStdString();
+    EXPECT_EQ(rec.events.filter(QRegularExpression("^E")),
+              QStringList{QStringLiteral("E%1").arg(GetParam().number)})
+        << rec.joined().toStdString();
+    EXPECT_TRUE(rec.joined().endsWith("S5 S6")) << rec.joined().toStdString();
+    EXPECT_TRUE(rec.events.filter(QRegularExpression("^C")).isEmpty());
+    EXPECT_FALSE(rec.lastDescription.isEmpty());
+    EXPECT_EQ(pop.State(), popClosed);
+    EXPECT_FALSE(pop.Busy());
+}
+
+const QByteArray longLine = "+OK " + QByteArray(5000, 'x') + "\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripted, TPOPErrorPaths,
+    ::testing::Values(
+        ErrorCase{"ErrGreeting", {send("-ERR go away\r\n")}, popErrCommandRefused},
+        ErrorCase{"TempGreeting", {send("-ERR [SYS/TEMP] busy\r\n")}, popErrSessionEnded},
+        ErrorCase{"GarbageGreeting", {send("HTTP/1.1 400 Bad\r\n")}, popErrProtocol},
+        ErrorCase{"NulInGreeting", {send(QByteArray("+OK a\0b\r\n", 9))}, popErrProtocol},
+        ErrorCase{"LongGreeting", {send(longLine)}, popErrLineTooLong},
+        ErrorCase{"LongLineWithoutEnd", {send("+OK " + QByteArray(5000, 'y'))}, popErrLineTooLong},
+        ErrorCase{"NeverAnswers", {}, popErrNoAnswer},
+        ErrorCase{
+            "PlusErr",
+            {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+ERR nope\r\n")},
+            popErrProtocol},
+        ErrorCase{"BareContinuation",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+ \r\n")},
+                  popErrProtocol},
+        ErrorCase{
+            "OkWithoutBlank",
+            {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OKAY\r\n")},
+            popErrProtocol},
+        ErrorCase{"ClosesAfterPass",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), closeConnection()},
+                  popErrSessionEnded},
+        ErrorCase{"WrongPassword",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), send("-ERR [AUTH] Authentication failed.\r\n")},
+                  popErrLoginRefused},
+        ErrorCase{"UnknownUser",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"),
+                   send("-ERR no such user\r\n")},
+                  popErrLoginRefused},
+        ErrorCase{"MailboxInUse",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), send("-ERR [IN-USE] locked\r\n")},
+                  popErrSessionEnded},
+        ErrorCase{"LoginDelay",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), send("-ERR [LOGIN-DELAY] wait\r\n")},
+                  popErrSessionEnded},
+        ErrorCase{"PermanentFailure",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), send("-ERR [SYS/PERM] disk broken\r\n")},
+                  popErrCommandRefused},
+        ErrorCase{"GarbageStat",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), send("+OK\r\n"), expect("STAT"), send("+OK abc\r\n")},
+                  popErrProtocol},
+        ErrorCase{"HugeStat",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), send("+OK\r\n"), expect("STAT"), send("+OK 2147483648 1\r\n")},
+                  popErrProtocol},
+        ErrorCase{"StatNeverAnswered",
+                  {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+                   expect("PASS"), send("+OK\r\n")},
+                  popErrNoAnswer},
+        ErrorCase{"ReplyNobodyAskedFor",
+                  {send(greeting), expect("CAPA"), send(capaUser + "+OK surprise\r\n")},
+                  popErrProtocol},
+        ErrorCase{"EndlessCapabilityList",
+                  {send(greeting), expect("CAPA"),
+                   send("+OK\r\n" + QByteArray("X-CAP\r\n").repeated(300))},
+                  popErrProtocol},
+        ErrorCase{"BytesAfterStlsOk",
+                  {send(greeting), expect("CAPA"), send("+OK\r\nSTLS\r\nUSER\r\n.\r\n"),
+                   expect("STLS"), send("+OK Begin TLS\r\n+OK injected\r\n")},
+                  popErrTlsInjection},
+        ErrorCase{"StlsRefused",
+                  {send(greeting), expect("CAPA"), send("+OK\r\nSTLS\r\nUSER\r\n.\r\n"),
+                   expect("STLS"), send("-ERR not now\r\n")},
+                  popErrTlsRefused},
+        ErrorCase{
+            "PlainServerOnTlsPort", {send(greeting)}, popErrTlsHandshake, "pop3s://127.0.0.1:%1"},
+        ErrorCase{"SilentServerOnTlsPort", {}, popErrNoAnswer, "pop3s://127.0.0.1:%1"},
+        ErrorCase{"NothingListening", {}, popErrUnreachable, "127.0.0.1:1"},
+        ErrorCase{"BadServerField", {}, popErrUnreachable, "mail server %1"},
+        ErrorCase{"UnknownScheme", {}, popErrUnreachable, "imap://127.0.0.1:%1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TPOPScripted, LineBreakInPasswordIsRefusedBeforeSending) {
+    ScriptedServer server({{send(greeting), expect("CAPA"), send(capaUser)}});
+    PopRecorder rec(pop, "alice", "secret\r\nDELE 1");
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_TRUE(rec.events.contains(QStringLiteral("E%1").arg(popErrUnsendableLogin)));
+    EXPECT_EQ(server.received, QByteArrayList{"CAPA"});
+}
+
+// A server that once offered STLS and then stops offering it may be an
+// attacker stripping the offer: the password must not go out in clear.
+TEST_F(TPOPScripted, StlsOfferThatDisappearsIsNotFollowedToPlainText) {
+    ScriptedServer server({{send(greeting), expect("CAPA"), send("+OK\r\nSTLS\r\nUSER\r\n.\r\n"),
+                            expect("STLS"), send("-ERR not now\r\n")},
+                           {send(greeting), expect("CAPA"), send(capaUser)}});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(server.address()));
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_EQ(rec.events.count(QStringLiteral("E%1").arg(popErrTlsRefused)), 2);
+    EXPECT_FALSE(server.received.contains("USER alice"));
+}
+
+TEST_F(TPOPScripted, ErrorHandlerThatDoesNotQuitStillEndsClosed) {
+    ScriptedServer server({{send("-ERR no\r\n")}});
+    PopRecorder rec(pop);
+    pop.OnError = [&](std::int16_t n, QString&, std::int32_t, const QString&, const QString&,
+                      std::int32_t, bool& cancel) {
+        rec.events << QStringLiteral("E%1").arg(n);
+        cancel = true;
+    };
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 E1022 S5 S6");
+}
+
+// The program's new-mail question is modal: while it is open, a check from
+// the tray refreshes the count on the same connection, and both the inner and
+// the outer handler call Quit.
+TEST_F(TPOPScripted, CountHandlerWithNestedLoopRefreshesAndQuitsTwice) {
+    ScriptedServer server(
+        {{send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
+          expect("PASS"), send("+OK\r\n"), expect("STAT"), send("+OK 3 3\r\n"), expect("STAT"),
+          send("+OK 4 4\r\n"), expect("QUIT"), send("+OK\r\n")}});
+    PopRecorder rec(pop);
+    int depth = 0;
+    pop.OnRefreshMessageCount = [&](std::int32_t n) {
+        rec.events << QStringLiteral("C%1").arg(n);
+        if (depth++ == 0) {
+            QEventLoop modal;
+            QTimer::singleShot(0, [&] {
+                ASSERT_EQ(pop.State(), popConnected);
+                ASSERT_EQ(pop.ProtocolState(), popLoggedIn);
+                ASSERT_FALSE(pop.Busy());
+                pop.RefreshMessageCount();
+                EXPECT_TRUE(pop.Busy());
+            });
+            QTimer::singleShot(1500, &modal, &QEventLoop::quit);
+            modal.exec();
+        }
+        pop.Quit();
+    };
+    ASSERT_TRUE(rec.check(server.address()));
+    QTest::qWait(50);
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C3 C4 S5 S6");
+    EXPECT_EQ(server.received.count("QUIT"), 1);
+}
+
+TEST_F(TPOPScripted, ControlDeletedInsideItsCountHandler) {
+    ScriptedServer server({login()});
+    auto owned = std::make_unique<TPOP>();
+    owned->SetTimeouts(generousTimeouts());
+    PopRecorder rec(*owned);
+    bool counted = false;
+    owned->OnRefreshMessageCount = [&](std::int32_t) {
+        counted = true;
+        owned.reset();
+    };
+    owned->SetRemoteHost(server.address());
+    owned->Connect();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counted; }, 5000));
+    QTest::qWait(100); // the socket and pending events go with it
+}
+
+TEST_F(TPOPScripted, QuitWhileConnectingEndsAtOnce) {
+    ScriptedServer server(std::vector<Script>{Script{}}); // accepts, never greets
+    pop.SetTimeouts(shortTimeouts());
+    PopRecorder rec(pop);
+    pop.SetRemoteHost(server.address());
+    pop.Connect();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rec.events.contains("S4"); }, 5000));
+    pop.Quit();
+    EXPECT_EQ(pop.State(), popClosed);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rec.events.endsWith("S6"); }, 5000));
+    QTest::qWait(1800); // longer than the greeting time-out: no late error
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 S5 S6");
+}
+
+} // namespace
