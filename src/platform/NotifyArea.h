@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TMessage.h"
+
 #include <QtCore/QByteArray>
 #include <QtCore/QPoint>
 #include <QtCore/QString>
@@ -53,13 +55,6 @@ struct NOTIFYICONDATAA {
     bool operator==(const NOTIFYICONDATAA&) const = default;
 };
 
-// A message to a hidden window.
-struct TMessage {
-    std::uint32_t Msg = 0;
-    std::uintptr_t WParam = 0;
-    std::intptr_t LParam = 0;
-    std::intptr_t Result = 0;
-};
 
 class NotifyArea {
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TMessage.h"
+
 #include <QtCore/QPoint>
 #include <QtCore/QPointer>
 #include <QtCore/QRect>
@@ -23,13 +25,6 @@ class QWidget;
 enum : unsigned { WM_PAINT = 15 };
 
 // One message of the application's own window, or one taken from the queue.
-struct TMessage {
-    QObject* Receiver = nullptr;
-    unsigned Msg = 0;
-    std::uintptr_t WParam = 0;
-    std::intptr_t LParam = 0;
-    std::intptr_t Result = 0;
-};
 
 // What a hint about to be shown looks like; handlers may change it.
 struct THintInfo {

@@ -69,7 +69,7 @@ void FakeNotifyArea::Send(HWND window, TMessage& message) {
 }
 
 void FakeNotifyArea::SendMouse(HWND window, std::uint32_t mouseMessage) {
-    TMessage message{0xB03F, 0, static_cast<std::intptr_t>(mouseMessage), 0};
+    TMessage message{nullptr, 0xB03F, 0, static_cast<std::intptr_t>(mouseMessage), 0};
     Send(window, message);
 }
 

@@ -161,7 +161,7 @@ void QtNotifyArea::activated(Key key, QSystemTrayIcon::ActivationReason reason) 
         if (window == windows_.end())
             return;
         const WindowProc proc = window->second;
-        TMessage message{callbackMessage, key.second, static_cast<std::intptr_t>(mouse), 0};
+        TMessage message{nullptr, callbackMessage, key.second, static_cast<std::intptr_t>(mouse), 0};
         proc(message);
     }
 }
@@ -184,7 +184,7 @@ void QtNotifyArea::checkTrayHost() {
         for (auto& [window, proc] : windows) {
             if (!windows_.count(window))
                 continue;
-            TMessage message{WM_TASKBARCREATED, 0, 0, 0};
+            TMessage message{nullptr, WM_TASKBARCREATED, 0, 0, 0};
             proc(message);
         }
     }

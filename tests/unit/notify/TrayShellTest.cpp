@@ -192,7 +192,7 @@ TEST_F(TrayTest, DestructionWhenStillOnlyLeavesTheTray) {
 
 TEST_F(TrayTest, ANewTrayHostGetsTheIconAgainWhenActive) {
     load();
-    TMessage created{WM_TASKBARCREATED, 0, 0, 0};
+    TMessage created{nullptr, WM_TASKBARCREATED, 0, 0, 0};
     area.Send(tray->WindowHandle(), created);
     EXPECT_EQ(area.Messages(), (Calls{NIM_DELETE, NIM_ADD}));
     EXPECT_TRUE(tray->Shown());
@@ -307,7 +307,7 @@ TEST_F(TrayTest, DoubleClickRunsTheMenusDefaultItemInsteadOfOnDblClick) {
 TEST_F(TrayTest, HandlerErrorsGoToTheApplicationAndTheProcedureReturns) {
     load();
     QStringList shown;
-    TApplication::Instance()->OnException = [&](const std::exception& e) {
+    TApplication::Instance()->OnException = [&](QObject*, const std::exception& e) {
         shown << QString::fromUtf8(e.what());
     };
     tray->OnDblClick = [](QObject*) { throw Exception(QStringLiteral("check failed")); };
