@@ -9,6 +9,9 @@
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "notify/Appexec.h"
+#include "notify/IcoList.h"
+#include "notify/TIcon.h"
+#include "notify/TrayShell.h"
 #include "platform/Convert.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -16,6 +19,7 @@
 #include "platform/TApplication.h"
 #include "ui_TMainForm.h"
 
+#include <QtCore/QFile>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QThread>
 #include <QtGui/QCloseEvent>
@@ -38,6 +42,7 @@ TMainForm::TMainForm(MainFormServices services)
         std::make_unique<TJustOne32>(services_.previousInstance, services_.windows,
                                      services_.app.Title(), [this] { services_.app.Terminate(); });
     buildPopupMenu();
+    createTrayIcon();
     bindControls();
     drawPlayButton();
     bindPOP();
@@ -66,6 +71,19 @@ void TMainForm::buildPopupMenu() {
     item("Configure1", QStringLiteral("C&onfigure"), &TMainForm::Configure1Click);
     popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
     item("ClosePingbox1", QStringLiteral("Clos&e"), &TMainForm::ClosePingbox1Click);
+}
+
+void TMainForm::createTrayIcon() {
+    // The icon enters the tray as soon as its still picture is there.
+    trayIcon1_ = std::make_unique<TTrayIcon>(nullptr, services_.notifyArea);
+    trayIcon1_->Icon()->LoadFromFile(QStringLiteral(":/pingbox/icons/tray.ico"));
+    QFile frames(QStringLiteral(":/pingbox/icons/frames.icons"));
+    if (frames.open(QIODevice::ReadOnly))
+        trayIcon1_->Icons()->ReadData(frames);
+    trayIcon1_->SetInterval(195);
+    trayIcon1_->SetPopupMenu(popupMenu1_.get());
+    trayIcon1_->OnDblClick = [this](QObject*) { TrayIcon1DblClick(); };
+    trayIcon1_->Loaded();
 }
 
 void TMainForm::bindControls() {
@@ -307,6 +325,8 @@ QString TMainForm::ShowNetErrorText() const {
 }
 void TMainForm::SetStatus(const QString& text) {
     ui_->ConnectStatus->setText(text);
+    if (Observer)
+        Observer(QStringLiteral("status"), text);
 }
 void TMainForm::SetOKCaption(const QString& caption) {
     ui_->POPConnectBtn->setText(caption);
@@ -322,7 +342,15 @@ void TMainForm::ShowConfiguration() {
 }
 
 void TMainForm::SetTrayAnimated(bool animated) {
-    trayAnimated_ = animated;
+    trayIcon1_->SetAnimated(animated);
+}
+
+bool TMainForm::TrayAnimated() const {
+    return trayIcon1_->Animated();
+}
+
+QString TMainForm::TrayHint() const {
+    return trayIcon1_->Hint();
 }
 
 // --- AlertHost ---------------------------------------------------------------
@@ -338,9 +366,11 @@ void TMainForm::HideConfiguration() {
 }
 void TMainForm::SetMessageCount(const QString& text) {
     ui_->lMessageCount->setText(text);
+    if (Observer)
+        Observer(QStringLiteral("count"), text);
 }
 void TMainForm::SetTrayHint(const QString& hint) {
-    trayHint_ = hint;
+    trayIcon1_->SetHint(hint);
 }
 void TMainForm::SetCheckTimerEnabled(bool enabled) {
     timer1_.SetEnabled(enabled);

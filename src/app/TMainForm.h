@@ -13,10 +13,12 @@
 
 class Dialogs;
 class MediaPlayer;
+class NotifyArea;
 class POPControl;
 class ProgramStarter;
 class TAppEvents;
 class TAppExecute;
+class TTrayIcon;
 class TAboutbox;
 class QMenu;
 class RandomSource;
@@ -43,6 +45,7 @@ struct MainFormServices {
     MediaPlayer& sound;
     POPControl& pop;
     ProgramStarter& starter;
+    NotifyArea& notifyArea;
     const TPreviousInstance& previousInstance;
     TopLevelWindows& windows;
 };
@@ -117,13 +120,18 @@ public:
     void QuitConnection() override;
     void Sleep(int milliseconds) override;
 
+    // Told of every status line and message count shown (what, text); the
+    // end-to-end tests read the window this way.
+    std::function<void(const QString&, const QString&)> Observer;
+
     // The blocking wait of the alert; tests replace it.
     std::function<void(int)> SleepFn;
 
     TAppExecute& ViewerApp() { return *viewerApp_; }
     TAppEvents& AppEvents1() { return *appEvents1_; }
-    QString TrayHint() const { return trayHint_; }
-    bool TrayAnimated() const { return trayAnimated_; }
+    TTrayIcon& TrayIcon1() { return *trayIcon1_; }
+    QString TrayHint() const;
+    bool TrayAnimated() const;
 
     // Close event: beep, "Close Pingbox?"; Yes ends the program.
     enum class TCloseAction { caNone, caHide, caFree };
@@ -143,6 +151,7 @@ protected:
 
 private:
     void buildPopupMenu();
+    void createTrayIcon();
     void bindControls();
     void drawPlayButton();
     void bindPOP();
@@ -156,8 +165,7 @@ private:
     TKelEncryption kel1_;
     std::unique_ptr<QMenu> popupMenu1_;
     std::unique_ptr<TAppExecute> viewerApp_;
-    QString trayHint_;
-    bool trayAnimated_ = false;
+    std::unique_ptr<TTrayIcon> trayIcon1_; // after the menu it shows: destroyed before it
     std::unique_ptr<TAppEvents> appEvents1_;
     TFrmCheck* frmCheck_ = nullptr;
     TAboutbox* aboutbox_ = nullptr;

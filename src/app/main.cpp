@@ -4,9 +4,9 @@
 #include "Resources.h"
 #include "TMainForm.h"
 #include "components/About.h"
-#include "mail/POPControl.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
+#include "mail/popclient.h"
 #include "platform/RandomSource.h"
 #include "platform/TApplication.h"
 #include "platform/linux/FlockInstanceMarker.h"
@@ -17,37 +17,9 @@
 #include "platform/qt/LocalSocketWindows.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtMediaPlayer.h"
+#include "platform/qt/QtNotifyArea.h"
 
-#include <QtCore/QTimer>
-
-namespace {
-
-// Stands in for the POP client until it is part of the program: always
-// closed, starts nothing.
-class IdlePOP : public POPControl {
-public:
-    QString RemoteHost() const override { return host_; }
-    void SetRemoteHost(const QString& v) override { host_ = v; }
-    int RemotePort() const override { return 110; }
-    QString UserId() const override { return user_; }
-    void SetUserId(const QString& v) override { user_ = v; }
-    QString Password() const override { return pass_; }
-    void SetPassword(const QString& v) override { pass_ = v; }
-    std::int16_t State() const override { return popClosed; }
-    std::int16_t ProtocolState() const override { return 0; }
-    bool Busy() const override { return false; }
-    const TPOPErrors& Errors() const override { return errors_; }
-    void Connect() override {}
-    void Authenticate(const QString&, const QString&) override {}
-    void RefreshMessageCount() override {}
-    void Quit() override {}
-
-private:
-    QString host_, user_, pass_;
-    TPOPErrors errors_;
-};
-
-} // namespace
+#include <QtCore/QFile>
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
@@ -69,12 +41,21 @@ int main(int argc, char** argv) {
     IniFileStore registry(IniFileStore::defaultFolder());
     SystemRandom random;
     QtMediaPlayer sound1;
-    IdlePOP pop1;
+    TPOP pop1;
+    QtNotifyArea notifyArea;
     LinuxProgramStarter starter;
 
-    auto mainForm = std::make_unique<TMainForm>(
-        MainFormServices{app, registry, dialogs, random, sound1, pop1, starter, previous, windows});
+    auto mainForm = std::make_unique<TMainForm>(MainFormServices{
+        app, registry, dialogs, random, sound1, pop1, starter, notifyArea, previous, windows});
     app.SetMainForm(mainForm.get());
+    // For the end-to-end tests only: every status line and count, one a line.
+    QFile stateLog(qEnvironmentVariable("PINGBOX_STATE_LOG"));
+    if (!stateLog.fileName().isEmpty() && stateLog.open(QIODevice::Append | QIODevice::Text)) {
+        mainForm->Observer = [&stateLog](const QString& what, const QString& text) {
+            stateLog.write((what + QLatin1Char(' ') + text + QLatin1Char('\n')).toUtf8());
+            stateLog.flush();
+        };
+    }
     if (app.Terminated())
         return 0; // another copy runs and has been brought forward
 

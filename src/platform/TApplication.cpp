@@ -112,7 +112,6 @@ TApplication* TApplication::Instance() {
 
 void TApplication::SetTitle(const QString& title) {
     title_ = title;
-    setApplicationDisplayName(title);
 }
 
 void TApplication::Terminate() {

@@ -3,6 +3,7 @@
 // (offscreen by default); the windows are built with in-memory services.
 #include "FakeDialogs.h"
 #include "FakeMediaPlayer.h"
+#include "FakeNotifyArea.h"
 #include "FakePOPControl.h"
 #include "FakeProgramStarter.h"
 #include "FakeSingleInstance.h"
@@ -54,11 +55,12 @@ int main(int argc, char** argv) {
     FakeMediaPlayer sound;
     FakePOPControl pop;
     FakeProgramStarter starter;
+    FakeNotifyArea notifyArea;
     FakeInstanceMarker marker;
     FakeTopLevelWindows windows;
     TPreviousInstance previous(marker, QStringLiteral("render"));
 
-    TMainForm mainForm({app, registry, dialogs, random, sound, pop, starter, previous, windows});
+    TMainForm mainForm({app, registry, dialogs, random, sound, pop, starter, notifyArea, previous, windows});
     mainForm.LoadSettings();
     mainForm.ui().ePassword->setText(QStringLiteral("secret"));
     mainForm.ui().Viewer->setText(QStringLiteral("/usr/bin/thunderbird"));

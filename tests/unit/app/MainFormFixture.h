@@ -2,6 +2,7 @@
 
 #include "FakeDialogs.h"
 #include "FakeMediaPlayer.h"
+#include "FakeNotifyArea.h"
 #include "FakePOPControl.h"
 #include "FakeProgramStarter.h"
 #include "FakeSingleInstance.h"
@@ -25,6 +26,7 @@ protected:
     FakeMediaPlayer sound;
     FakePOPControl pop;
     FakeProgramStarter starter;
+    FakeNotifyArea notifyArea;
     FakeInstanceMarker marker;
     FakeTopLevelWindows windows;
     std::unique_ptr<TPreviousInstance> previous;
@@ -40,7 +42,7 @@ protected:
     TMainForm& create() {
         previous = std::make_unique<TPreviousInstance>(marker, QStringLiteral("test"));
         form = std::make_unique<TMainForm>(MainFormServices{
-            *TApplication::Instance(), registry, dialogs, random, sound, pop, starter, *previous, windows});
+            *TApplication::Instance(), registry, dialogs, random, sound, pop, starter, notifyArea, *previous, windows});
         return *form;
     }
     Ui::TMainForm& ui() { return form->ui(); }

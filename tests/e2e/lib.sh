@@ -1,0 +1,111 @@
+# Shared by the end-to-end scripts: a private X server with a tray host, a
+# private Dovecot, waiting, screenshots and clean-up. Source it, then call
+# e2e_start_desktop.
+set -u
+
+e2e_pids=()
+e2e_work=$(mktemp -d /tmp/pingbox-e2e.XXXXXX)
+chmod 755 "$e2e_work" # Dovecot's own users must reach the mailboxes under it
+e2e_dovecot=""
+
+e2e_cleanup() {
+    local i
+    for ((i = ${#e2e_pids[@]} - 1; i >= 0; i--)); do
+        kill "${e2e_pids[i]}" 2>/dev/null
+    done
+    wait 2>/dev/null
+    [ -n "$e2e_dovecot" ] && "$E2E_ROOT/scripts/dovecot-server" stop "$e2e_dovecot" >/dev/null 2>&1
+    rm -rf "$e2e_work"
+}
+trap e2e_cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for f in "$e2e_work"/*.log; do
+        [ -s "$f" ] && { echo "--- $f" >&2; tail -n 30 "$f" >&2; }
+    done
+    exit 1
+}
+
+# wait_for SECONDS COMMAND...: retry every 100 ms until COMMAND succeeds.
+wait_for() {
+    local tries=$(($1 * 10))
+    shift
+    for ((t = 0; t < tries; t++)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
+# An X server on a free display and, unless told otherwise, trayer as the
+# tray host. Qt talks XEmbed to it when no session bus is around.
+e2e_start_desktop() {
+    local n
+    for n in $(seq 170 240); do
+        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+            DISPLAY=:$n
+            break
+        fi
+    done
+    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$e2e_work/xvfb.log" 2>&1 &
+    e2e_pids+=($!)
+    export DISPLAY
+    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+    export QT_QPA_PLATFORM=xcb
+    wait_for 10 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+    # A window manager, so that focus moves to each new box as on a desktop.
+    openbox --sm-disable >"$e2e_work/openbox.log" 2>&1 &
+    e2e_pids+=($!)
+    wait_for 10 wm_ready || fail "the window manager did not start"
+    if [ "${1:-}" != "--no-tray" ]; then
+        trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 32 \
+            --tint 0x3070a0 --transparent true --alpha 0 >"$e2e_work/trayer.log" 2>&1 &
+        e2e_pids+=($!)
+        wait_for 10 xdotool search --class trayer >/dev/null 2>&1 || fail "trayer did not start"
+    fi
+}
+
+# A private Dovecot holding COUNT messages for demo/demo; sets POP3_PORT, CA_FILE.
+e2e_start_dovecot() {
+    e2e_dovecot="$e2e_work/dovecot"
+    eval "$("$E2E_ROOT/scripts/dovecot-server" start "$e2e_dovecot" --user "demo:demo:$1")" ||
+        fail "Dovecot did not start"
+}
+
+# A settings folder for one start of Pingbox; "$@" are section/ident=value.
+e2e_settings() {
+    local dir="$e2e_work/config-$RANDOM"
+    mkdir -p "$dir"
+    python3 "$E2E_ROOT/tests/e2e/write_settings.py" "$dir/Pingbox.ini" "$@"
+    echo "$dir"
+}
+
+# Starts pingbox with its own settings and runtime folders; sets PINGBOX_PID.
+e2e_start_pingbox() {
+    local config=$1
+    mkdir -p "$e2e_work/runtime" && chmod 700 "$e2e_work/runtime"
+    XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$e2e_work/runtime" PINGBOX_CA_FILE="${CA_FILE:-}" \
+        PINGBOX_STATE_LOG="$e2e_work/state.log" ASAN_OPTIONS=detect_leaks=0 \
+        "$PINGBOX" >>"$e2e_work/pingbox.log" 2>&1 &
+    PINGBOX_PID=$!
+    e2e_pids+=($PINGBOX_PID)
+}
+
+state_has() { grep -qxF -- "$1" "$e2e_work/state.log" 2>/dev/null; }
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+has_window() { [ -n "$(window_named "$1")" ]; }
+
+# press WINDOW-NAME KEY: activates the window and types KEY into it.
+press() {
+    local window
+    window=$(window_named "$1")
+    [ -n "$window" ] || fail "no window '$1' to press $2 in"
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || fail "cannot activate '$1'"
+    xdotool key --clearmodifiers "$2"
+}
+
+# screenshot NAME: the whole screen into the artefacts folder.
+screenshot() { import -window root "$E2E_OUT/$1.png" 2>/dev/null; }
