@@ -2,6 +2,7 @@
 
 #include "MailHost.h"
 #include "POPControl.h"
+#include "POPErrors.h"
 #include "platform/Dialogs.h"
 
 QString ConnectionTexts::Connecting(const QString& host) {
@@ -85,15 +86,15 @@ void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t N
     for (int i = 1; i <= errors.Count(); ++i)
         detail = QStringLiteral("\r(%1)").arg(errors.Description(i));
     switch (Number) {
-    case popErrorLoginRefused:
+    case popErrLoginRefused:
         dialogs.MessageBeep(MB_OK_SOUND);
         dialogs.MessageDlg(ConnectionTexts::InvalidLogin, TMsgDlgType::mtError,
                            TMsgDlgButtons::mbOK);
         break;
-    case popErrorSessionEnded:
-    case popErrorNoAnswer:
+    case popErrSessionEnded:
+    case popErrNoAnswer:
         break;
-    case popErrorUnreachable:
+    case popErrUnreachable:
         if (host.ShowNetErrorText() == QStringLiteral("true"))
             host.ShowNetDialogModal();
         break;

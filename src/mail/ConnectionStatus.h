@@ -23,13 +23,6 @@ inline const QString Disconnect = QStringLiteral("Disconnect");
 inline const QString OK = QStringLiteral("OK");
 } // namespace ConnectionTexts
 
-// Error numbers the handlers tell apart.
-enum : std::int16_t {
-    popErrorUnreachable = 1003,
-    popErrorSessionEnded = 1005,
-    popErrorNoAnswer = 1009,
-    popErrorLoginRefused = 1014,
-};
 
 void POP1StateChanged(POPControl& pop, MailHost& host, std::int16_t State);
 void POP1ProtocolStateChanged(POPControl& pop, MailHost& host, std::int16_t ProtocolState);
