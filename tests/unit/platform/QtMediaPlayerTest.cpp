@@ -1,5 +1,5 @@
-#include "platform/Errors.h"
 #include "platform/qt/QtMediaPlayer.h"
+#include "platform/Errors.h"
 
 #include <QtCore/QDataStream>
 #include <QtCore/QFile>
@@ -60,9 +60,9 @@ TEST(QtMediaPlayer, MissingForeignAndEmptyFilesFailToOpen) {
     for (char& c : noise)
         c = char(QRandomGenerator::global()->bounded(256));
     QtMediaPlayer player;
-    for (const QString& name : {dir.filePath("missing.wav"), write(dir, "noise.wav", noise),
-                                write(dir, "empty.wav", {}), QString(), QStringLiteral("  "),
-                                dir.path()}) {
+    for (const QString& name :
+         {dir.filePath("missing.wav"), write(dir, "noise.wav", noise), write(dir, "empty.wav", {}),
+          QString(), QStringLiteral("  "), dir.path()}) {
         player.SetFileName(name);
         EXPECT_THROW(player.Open(), Exception) << qPrintable(name);
         EXPECT_THROW(player.Play(), Exception); // nothing is open
