@@ -343,6 +343,9 @@ void TMainForm::ShowConfiguration() {
 
 void TMainForm::SetTrayAnimated(bool animated) {
     trayIcon1_->SetAnimated(animated);
+    if (Observer)
+        Observer(QStringLiteral("animated"), trayIcon1_->Animated() ? QStringLiteral("true")
+                                                                     : QStringLiteral("false"));
 }
 
 bool TMainForm::TrayAnimated() const {
@@ -371,6 +374,8 @@ void TMainForm::SetMessageCount(const QString& text) {
 }
 void TMainForm::SetTrayHint(const QString& hint) {
     trayIcon1_->SetHint(hint);
+    if (Observer)
+        Observer(QStringLiteral("hint"), hint);
 }
 void TMainForm::SetCheckTimerEnabled(bool enabled) {
     timer1_.SetEnabled(enabled);

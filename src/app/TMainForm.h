@@ -120,8 +120,8 @@ public:
     void QuitConnection() override;
     void Sleep(int milliseconds) override;
 
-    // Told of every status line and message count shown (what, text); the
-    // end-to-end tests read the window this way.
+    // Told of every status line, message count, tray hint and animation
+    // switch (what, text); the end-to-end tests read the program this way.
     std::function<void(const QString&, const QString&)> Observer;
 
     // The blocking wait of the alert; tests replace it.

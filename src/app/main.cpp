@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     auto mainForm = std::make_unique<TMainForm>(MainFormServices{
         app, registry, dialogs, random, sound1, pop1, starter, notifyArea, previous, windows});
     app.SetMainForm(mainForm.get());
-    // For the end-to-end tests only: every status line and count, one a line.
+    // For the end-to-end tests only: what the window and the tray show, one a line.
     QFile stateLog(qEnvironmentVariable("PINGBOX_STATE_LOG"));
     if (!stateLog.fileName().isEmpty() && stateLog.open(QIODevice::Append | QIODevice::Text)) {
         mainForm->Observer = [&stateLog](const QString& what, const QString& text) {

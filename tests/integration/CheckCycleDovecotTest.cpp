@@ -45,7 +45,8 @@ protected:
                                                             notifyArea, *previous, windows});
         form->SleepFn = [](int) {};
         form->Observer = [this](const QString& what, const QString& text) {
-            shown << what + " " + text;
+            if (what == "status" || what == "count")
+                shown << what + " " + text;
         };
         form->ui().ePOPServer->setText(QStringLiteral("localhost:%1").arg(server_->pop3Port()));
         form->ui().eUserName->setText("alice");
