@@ -344,8 +344,8 @@ void TMainForm::ShowConfiguration() {
 void TMainForm::SetTrayAnimated(bool animated) {
     trayIcon1_->SetAnimated(animated);
     if (Observer)
-        Observer(QStringLiteral("animated"), trayIcon1_->Animated() ? QStringLiteral("true")
-                                                                     : QStringLiteral("false"));
+        Observer(QStringLiteral("animated"),
+                 trayIcon1_->Animated() ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 bool TMainForm::TrayAnimated() const {

@@ -16,15 +16,6 @@ QString ProductHomePage() {
 TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint), ui_(std::make_unique<Ui::TAboutbox>()),
       url1_(classes, starter, this), timer1_(this) {
-    // The window's typefaces are rare outside Windows; where they are
-    // missing, a narrow face keeps the texts close to their boxes.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"),
-                                QStringLiteral("Liberation Sans Narrow"),
-                                QStringLiteral("DejaVu Sans Condensed")});
-    QFont::insertSubstitutions(
-        QStringLiteral("Arial Black"),
-        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")});
     ui_->setupUi(this);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);

@@ -22,7 +22,7 @@ trap e2e_cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     for f in "$e2e_work"/*.log; do
-        [ -s "$f" ] && { echo "--- $f" >&2; tail -n 30 "$f" >&2; }
+        [ -s "$f" ] && { echo "--- $f" >&2; tail -n 40 "$f" >&2; }
     done
     exit 1
 }
@@ -43,15 +43,12 @@ wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window 
 # An X server on a free display and, unless told otherwise, trayer as the
 # tray host. Qt talks XEmbed to it when no session bus is around.
 e2e_start_desktop() {
-    local n
-    for n in $(seq 170 240); do
-        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-            DISPLAY=:$n
-            break
-        fi
-    done
-    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >"$e2e_work/xvfb.log" 2>&1 &
+    # Xvfb picks a free display itself and tells its number.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$e2e_work/display" \
+        >"$e2e_work/xvfb.log" 2>&1 &
     e2e_pids+=($!)
+    wait_for 10 test -s "$e2e_work/display" || fail "Xvfb did not start"
+    DISPLAY=:$(head -n 1 "$e2e_work/display")
     export DISPLAY
     unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
     export QT_QPA_PLATFORM=xcb
@@ -105,6 +102,22 @@ press() {
     [ -n "$window" ] || fail "no window '$1' to press $2 in"
     xdotool windowactivate --sync "$window" >/dev/null 2>&1 || fail "cannot activate '$1'"
     xdotool key --clearmodifiers "$2"
+}
+
+# The tray icon's place in the tray host: "X Y W H", or nothing.
+tray_icon() {
+    xwininfo -root -tree 2>/dev/null | awk '/\("pingbox" "pingbox"\)/ {
+        split($0, a, /\) +/); split(a[2], g, /[ x+]+/);
+        if (g[1] > 4 && g[2] > 4) { print g[5], g[6], g[1], g[2]; exit } }'
+}
+in_tray() { [ -n "$(tray_icon)" ]; }
+
+# click_tray BUTTON [REPEAT]: clicks the middle of the tray icon.
+click_tray() {
+    local x y w h
+    read -r x y w h <<<"$(tray_icon)"
+    [ -n "${h:-}" ] || fail "the icon is not in the tray"
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) sleep 0.2 click --repeat "${2:-1}" --delay 120 "$1"
 }
 
 # screenshot NAME: the whole screen into the artefacts folder.

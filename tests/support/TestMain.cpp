@@ -2,6 +2,7 @@
 // platform (unless the caller chose another), then GoogleTest.
 #include "Resources.h"
 #include "platform/TApplication.h"
+#include "platform/qt/Fonts.h"
 
 #include <gtest/gtest.h>
 
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     TApplication app(argc, argv);
     initPingboxResources();
+    substituteWindowsFonts();
     return RUN_ALL_TESTS();
 }

@@ -1,81 +1,198 @@
 #!/bin/bash
-# The real pingbox binary on a real X server with a tray host and a real
-# Dovecot, driven by xdotool:
+# The real pingbox binary on a real X server with a window manager, a tray
+# host and a real Dovecot, driven by xdotool the way a user would:
 #   app_e2e.sh ROOT PINGBOX RECORDER OUTDIR
-# Screenshots of each visible step go to OUTDIR.
+# Every scenario starts from its own settings folder; screenshots of the
+# visible steps go to OUTDIR.
 E2E_ROOT=$1
 PINGBOX=$2
 RECORDER=$3
 E2E_OUT=$4
 mkdir -p "$E2E_OUT"
+rm -f "$E2E_OUT"/*.png
 source "$E2E_ROOT/tests/e2e/lib.sh"
 
 stop_pingbox() {
     kill "$PINGBOX_PID" 2>/dev/null
     wait "$PINGBOX_PID" 2>/dev/null
     rm -f "$e2e_work/state.log"
+    wait_for 10 sh -c '! xwininfo -root -tree | grep -q "(\"pingbox\" \"pingbox\")"'
 }
+# menu LETTER: right click on the tray icon, then the item's accelerator.
+menu() {
+    click_tray 3
+    sleep 0.5
+    xdotool key "$1"
+}
+lines_of() { grep -cxF -- "$1" "$e2e_work/state.log" 2>/dev/null; }
+# Conditions for wait_for, read afresh at every try.
+closed_at_least() { [ "$(lines_of "status Waiting to check email on: $server")" -ge "$1" ]; }
+counts_above() { [ "$(grep -c '^count ' "$e2e_work/state.log")" -gt "$1" ]; }
+not_animating() { [ "$(last_animated)" = false ]; }
+# answer_alert: the sound message, then No to the question.
+answer_alert() {
+    wait_for 10 has_window "Information" || fail "no message about the sound file"
+    press Information Return
+    wait_for 10 has_window "Confirm" || fail "no question"
+    press Confirm n
+}
+viewer_started() { tr '\0' '\n' <"$ARGV_RECORDER_OUT" 2>/dev/null | grep -qx 'show=3'; }
+last_animated() { grep '^animated ' "$e2e_work/state.log" | tail -n 1 | cut -d' ' -f2; }
+animating() { [ "$(last_animated)" = true ]; }
+export ARGV_RECORDER_OUT="$e2e_work/viewer.rec"
 
 e2e_start_desktop
+e2e_start_dovecot 3
+server="localhost:$POP3_PORT"
 
-echo "== first start with an empty store: the configuration window, centred"
+echo "== first run: the window appears, the user fills it in and presses OK"
 config=$(e2e_settings)
 e2e_start_pingbox "$config"
 wait_for 20 has_window "Pingbox v2.02" || fail "no configuration window"
-sleep 0.5
+wait_for 10 in_tray || fail "the icon is not in the tray"
 eval "$(xdotool getwindowgeometry --shell "$(window_named "Pingbox v2.02")")"
 centre_x=$((X + WIDTH / 2)) centre_y=$((Y + HEIGHT / 2))
 ((centre_x > 462 && centre_x < 562 && centre_y > 334 && centre_y < 434)) ||
     fail "window not centred: $X,$Y ${WIDTH}x$HEIGHT"
 [ ! -s "$e2e_work/state.log" ] || fail "a check started without a user name"
-screenshot first-start
+screenshot 01-first-start
+xdotool windowactivate --sync "$(window_named "Pingbox v2.02")"
+xdotool type --delay 20 "$server"
+xdotool key Tab && xdotool type --delay 20 demo
+xdotool key Tab && xdotool type --delay 20 demo
+# interval, sound file, browse, play, then the viewer
+xdotool key Tab Tab Tab Tab Tab && xdotool type --delay 10 "$RECORDER"
+screenshot 02-filled-in
+xdotool key alt+o
+wait_for 30 state_has "count 3" || fail "the count did not arrive"
+has_window "Pingbox v2.02" && fail "the window is still shown"
+grep -q '^User=demo$' "$config/Pingbox.ini" || fail "the settings were not stored"
+grep -q '^Pass=demo$' "$config/Pingbox.ini" && fail "the password was stored in clear"
+state_has "hint 3 Messages on $server" || fail "no tooltip text"
+animating || fail "the icon does not animate"
+# newmail.wav, the default sound, is not there: its message, then the question
+wait_for 10 has_window "Information" || fail "no message about the sound file"
+press Information Return
+wait_for 10 has_window "Confirm" || fail "no question"
+sleep 0.3
+screenshot 03-question-animating
+press Confirm Return # Yes
+wait_for 10 viewer_started || fail "the viewer was not started maximised"
+wait_for 10 state_has "status Ready" || fail "no Ready"
+[ "$(last_animated)" = false ] || fail "the animation did not stop after the viewer started"
+stop_pingbox
+
+echo "== restart with stored settings: no window, a check at once; No keeps animating"
+rm -f "$ARGV_RECORDER_OUT"
+e2e_start_pingbox "$config"
+wait_for 30 state_has "count 3" || fail "no check at start"
+has_window "Pingbox v2.02" && fail "the window is shown at a resident start"
+answer_alert
+wait_for 10 state_has "status Ready" || fail "no Ready after No"
+animating || fail "the animation stopped after No"
+sleep 0.6
+screenshot 04-after-no-still-animating
+[ -s "$ARGV_RECORDER_OUT" ] && fail "a viewer was started after No"
+echo "== tray menu: Read Email starts the viewer and stops the animation"
+menu r
+wait_for 10 viewer_started || fail "Read Email did not start the viewer"
+wait_for 5 not_animating || fail "the animation did not stop"
+
+echo "== tray menu: Check Email shows the progress window, then checks"
+checks_before=$(grep -c '^count ' "$e2e_work/state.log")
+wait_for 10 closed_at_least 1 || fail "not closed after the first check"
+menu c
+wait_for 5 has_window "Checking for New Messages..." || fail "no progress window"
+screenshot 05-progress-window
+wait_for 10 sh -c "! xdotool search --onlyvisible --name '^Checking for New Messages...$' >/dev/null" ||
+    fail "the progress window did not close by itself"
+wait_for 30 counts_above "$checks_before" || fail "no check"
+answer_alert
+wait_for 10 closed_at_least 2 || fail "not closed after the menu's check"
+
+echo "== a double click on the icon does the same"
+click_tray 1 2
+wait_for 5 has_window "Checking for New Messages..." || fail "a double click showed no progress window"
+answer_alert
+wait_for 10 closed_at_least 3 || fail "not closed after the double click's check"
+
+echo "== tray menu: About Pingbox and Configure"
+menu a
+wait_for 5 has_window "About Pingbox" || fail "no About window"
+sleep 0.5
+screenshot 06-about
+press "About Pingbox" Return
+wait_for 5 sh -c "! xdotool search --onlyvisible --name '^About Pingbox$' >/dev/null" || fail "About did not close"
+menu o
+wait_for 5 has_window "Pingbox v2.02" || fail "Configure did not show the window"
+screenshot 07-configure
+
+echo "== the tray host restarts: the icon comes back"
+for pid in "${e2e_pids[@]}"; do
+    [ "$(cat /proc/"$pid"/comm 2>/dev/null)" = trayer ] && kill "$pid"
+done
+wait_for 10 sh -c '! xdotool search --class trayer >/dev/null' || fail "trayer did not end"
+trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 32 \
+    --tint 0x3070a0 --transparent true --alpha 0 >>"$e2e_work/trayer.log" 2>&1 &
+e2e_pids+=($!)
+wait_for 15 in_tray || fail "the icon did not come back to the restarted tray"
 
 echo "== a second copy hands over and ends; the first keeps running"
 start=$(date +%s%N)
 XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$e2e_work/runtime" ASAN_OPTIONS=detect_leaks=0 \
     timeout 20 "$PINGBOX" >>"$e2e_work/second.log" 2>&1 || fail "the second copy failed or hung"
-elapsed_ms=$((($(date +%s%N) - start) / 1000000))
-echo "   second copy ended after ${elapsed_ms} ms"
+echo "   the second copy ended after $((($(date +%s%N) - start) / 1000000)) ms"
 kill -0 "$PINGBOX_PID" || fail "the first copy is gone"
 [ "$(xdotool search --onlyvisible --name '^Pingbox v2.02$' | wc -l)" -eq 1 ] || fail "two windows"
-stop_pingbox
 
-echo "== stored account with mail waiting: count, question, viewer started maximised"
-e2e_start_dovecot 3
-config=$(e2e_settings Server/Host="localhost:$POP3_PORT" Server/User=demo Server/Pass=demo \
-    Viewer/Path="$RECORDER" SoundFile/Path=/nonexistent.wav)
-export ARGV_RECORDER_OUT="$e2e_work/viewer.rec"
+echo "== Close: No keeps Pingbox, Yes ends it and the icon leaves the tray"
+menu e
+wait_for 5 has_window "Confirm" || fail "no close question"
+screenshot 08-close-question
+press Confirm n
+sleep 0.5
+kill -0 "$PINGBOX_PID" || fail "No ended Pingbox"
+in_tray || fail "No removed the icon"
+menu e
+wait_for 5 has_window "Confirm" || fail "no close question"
+press Confirm Return
+wait_for 10 sh -c "! kill -0 $PINGBOX_PID 2>/dev/null" || fail "Yes did not end Pingbox"
+in_tray && fail "the icon stayed in the tray"
+wait "$PINGBOX_PID"
+[ $? -eq 0 ] || fail "Pingbox did not end cleanly"
+
+echo "== an empty mailbox: 0 messages, no question, the still icon"
+"$E2E_ROOT/scripts/dovecot-server" fill "$e2e_dovecot" demo 0 || fail "cannot empty the mailbox"
 e2e_start_pingbox "$config"
-wait_for 30 state_has "count 3" || fail "the count did not arrive"
-state_has "status User demo authorized on server localhost:$POP3_PORT" || fail "no login status"
-has_window "Pingbox v2.02" && fail "the configuration window is shown"
-# The sound file is missing: its message comes first, then the question.
-wait_for 10 has_window "Information" || fail "no message about the sound file"
-screenshot sound-file-missing
-press Information Return
-wait_for 10 has_window "Confirm" || fail "no question"
-screenshot question
-press Confirm Return # Yes
-wait_for 10 test -s "$ARGV_RECORDER_OUT" || fail "the viewer was not started"
-tr '\0' '\n' <"$ARGV_RECORDER_OUT" | grep -qx 'show=3' || fail "the viewer was not asked to show maximised"
+wait_for 30 state_has "count 0" || fail "no count"
+state_has "hint 0 Messages on $server" || fail "no tooltip text"
 wait_for 10 state_has "status Ready" || fail "no Ready"
-wait_for 10 state_has "status Waiting to check email on: localhost:$POP3_PORT" || fail "not closed"
+[ "$(last_animated)" = false ] || fail "animating with no mail"
+has_window "Confirm" && fail "a question with no mail"
 stop_pingbox
 
-echo "== wrong password"
-config=$(e2e_settings Server/Host="localhost:$POP3_PORT" Server/User=demo Server/Pass=wrong)
-e2e_start_pingbox "$config"
+echo "== a wrong password"
+wrong=$(e2e_settings Server/Host="$server" Server/User=demo Server/Pass=wrong)
+e2e_start_pingbox "$wrong"
 wait_for 30 has_window "Error" || fail "no error box"
 state_has "status Error!" || fail "no Error! status"
-screenshot wrong-password
+screenshot 09-wrong-password
 stop_pingbox
 
-echo "== stopped server: the connection-error window"
+echo "== a stopped server: the connection-error window, silenced for good"
 "$E2E_ROOT/scripts/dovecot-server" stop "$e2e_dovecot" >/dev/null
-config=$(e2e_settings Server/Host="localhost:$POP3_PORT" Server/User=demo Server/Pass=demo)
 e2e_start_pingbox "$config"
 wait_for 30 has_window "Unable to Connect to eMail Server..." || fail "no connection-error window"
-screenshot connection-error
+screenshot 10-connection-error
+press "Unable to Connect to eMail Server..." alt+d
+wait_for 5 grep -q '^ShowError=false$' "$config/Pingbox.ini" || fail "the box did not store false"
+press "Unable to Connect to eMail Server..." Return
+wait_for 10 state_has "status Waiting to check email on: $server" || fail "not closed after the error"
+stop_pingbox
+e2e_start_pingbox "$config"
+wait_for 30 state_has "status Error!" || fail "no error on restart"
+sleep 2
+has_window "Unable to Connect to eMail Server..." && fail "the silenced window came back"
 stop_pingbox
 
 echo "all scenarios passed"
