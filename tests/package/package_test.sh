@@ -39,6 +39,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 pass() { echo "ok: $*"; }
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -58,6 +59,10 @@ wait_for() { # wait_for SECONDS COMMAND...
     return 1
 }
 
+version=$(sed -n 's/^project(Pingbox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[ -n "$version" ] || fatal "no project version in CMakeLists.txt"
+title="Pingbox v$version"
+
 if dpkg-query -W -f='${Status}' pingbox 2>/dev/null | grep -q 'installed'; then
     fatal "pingbox is already installed on this computer; remove it first (this test installs and removes it)"
 fi
@@ -73,7 +78,7 @@ echo "package: $deb"
 # --- what the package says about itself
 field() { dpkg-deb -f "$deb" "$1"; }
 check "package name pingbox" [ "$(field Package)" = pingbox ]
-check "version 2.02" [ "$(field Version)" = 2.02 ]
+check "version $version" [ "$(field Version)" = "$version" ]
 check "section mail" [ "$(field Section)" = mail ]
 check "a maintainer" [ -n "$(field Maintainer)" ]
 check "a description" [ -n "$(field Description)" ]
@@ -144,6 +149,11 @@ else
     echo "skipped: the icon pixel comparison (install imagemagick)"
 fi
 
+for page in pingbox pingbox-check; do
+    check "manual page $page(1) with the version filled in" \
+        sh -c "zcat /usr/share/man/man1/$page.1.gz | grep -qF '\"Pingbox $version\"'"
+done
+
 # --- the installed command-line checker
 check "pingbox-check --help" sh -c '/usr/bin/pingbox-check --help | grep -q -- --server'
 mkdir -p "$work/empty-config"
@@ -179,19 +189,20 @@ env -u DBUS_SESSION_BUS_ADDRESS -u WAYLAND_DISPLAY DISPLAY="$display" QT_QPA_PLA
     /usr/bin/pingbox >"$work/pingbox.log" 2>&1 &
 pingbox=$!
 pids+=($pingbox)
-window_up() { DISPLAY="$display" xdotool search --onlyvisible --name '^Pingbox v2\.02$' >/dev/null 2>&1; }
+window_of() { DISPLAY="$display" xdotool search --onlyvisible --name "^${title//./\\.}\$" 2>/dev/null | head -n 1; }
+window_up() { [ -n "$(window_of)" ]; }
 if wait_for 20 window_up; then
-    pass "installed pingbox shows its configuration window \"Pingbox v2.02\""
+    pass "installed pingbox shows its configuration window \"$title\""
     sleep 0.5
     DISPLAY="$display" import -window root "$out/first-run.png" 2>/dev/null &&
         echo "screenshot: $out/first-run.png"
 else
-    fail "installed pingbox showed no window \"Pingbox v2.02\""
+    fail "installed pingbox showed no window \"$title\""
     cat "$work/pingbox.log" >&2
 fi
 check "pingbox is still running" kill -0 "$pingbox"
 # Docks match windows to the launcher by this class.
-window=$(DISPLAY="$display" xdotool search --onlyvisible --name '^Pingbox v2\.02$' 2>/dev/null | head -n 1)
+window=$(window_of)
 check "the window's class matches the launcher's StartupWMClass" \
     [ "$(DISPLAY="$display" xprop -id "${window:-0}" WM_CLASS 2>/dev/null | sed 's/.*, "\(.*\)"$/\1/')" = \
       "$(sed -n 's/^StartupWMClass=//p' "$launcher")" ]
