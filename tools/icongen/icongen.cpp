@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -257,10 +258,9 @@ int main(int argc, char** argv) {
         } else if (args.size() == 3 && args[0] == "svg") {
             write(args[2], svg(readArt(args[1])));
         } else if (args.size() == 4 && args[0] == "png") {
-            std::size_t end = 0;
-            const int size = std::stoi(args[2], &end);
-            if (end != args[2].size() || size < 1 || size > 1024)
-                return usage();
+            const int size = std::atoi(args[2].c_str());
+            if (size < 1 || size > 1024 || std::to_string(size) != args[2])
+                throw std::runtime_error("png size must be a number from 1 to 1024: " + args[2]);
             if (!png(readArt(args[1]), size, args[1]).save(QString::fromStdString(args[3]), "PNG"))
                 throw std::runtime_error(args[3] + ": cannot write");
         } else if (args.size() >= 3 && args[0] == "list") {
