@@ -63,9 +63,10 @@ version=$(sed -n 's/^project(Pingbox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLis
 [ -n "$version" ] || fatal "no project version in CMakeLists.txt"
 title="Pingbox v$version"
 
-if dpkg-query -W -f='${Status}' pingbox 2>/dev/null | grep -q 'installed'; then
-    fatal "pingbox is already installed on this computer; remove it first (this test installs and removes it)"
-fi
+case "$(dpkg-query -W -f='${Status}' pingbox 2>/dev/null)" in
+"" | *" not-installed" | *" config-files") ;;
+*) fatal "pingbox is installed on this computer; remove it first (this test installs and removes it)" ;;
+esac
 
 deb=${1:-}
 if [ -z "$deb" ]; then
