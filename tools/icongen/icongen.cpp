@@ -6,11 +6,18 @@
 //                               per entry its size and the icon file followed
 //                               by PAD zero bytes
 //   icongen svg  ART OUT        a scalable picture of the largest image
+//   icongen png  ART SIZE OUT   a SIZExSIZE picture: the largest image whose
+//                               side divides SIZE, each pixel blown up to a
+//                               square block so that the art stays crisp
 //
 // An art file holds "image WxH" lines, each followed by H rows of W pixel
 // characters; '#' starts a comment line. See the palette in the art files.
+#include <QColor>
+#include <QImage>
+
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -204,6 +211,30 @@ std::string svg(const std::vector<Image>& images) {
     return out.str();
 }
 
+QImage png(const std::vector<Image>& images, int size, const std::string& path) {
+    const Image* source = nullptr;
+    for (const Image& image : images)
+        if (image.width == image.height && size % image.width == 0 &&
+            (!source || image.width > source->width))
+            source = &image;
+    if (!source)
+        throw std::runtime_error(path + ": no square image whose side divides " +
+                                 std::to_string(size));
+    const int scale = size / source->width;
+    QImage out(size, size, QImage::Format_ARGB32);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const char c = source->rows[y / scale][x / scale];
+            if (c == transparent) {
+                out.setPixel(x, y, qRgba(0, 0, 0, 0));
+            } else {
+                const Colour& col = palette[colourIndex(c)];
+                out.setPixel(x, y, qRgb(col.r, col.g, col.b));
+            }
+        }
+    return out;
+}
+
 void write(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -212,7 +243,8 @@ void write(const std::string& path, const std::string& bytes) {
 }
 
 int usage() {
-    std::cerr << "usage: icongen ico ART OUT | icongen list OUT PAD ART... | icongen svg ART OUT\n";
+    std::cerr << "usage: icongen ico ART OUT | icongen list OUT PAD ART... | icongen svg ART OUT"
+                 " | icongen png ART SIZE OUT\n";
     return 2;
 }
 
@@ -225,6 +257,12 @@ int main(int argc, char** argv) {
             write(args[2], iconFile(readArt(args[1])));
         } else if (args.size() == 3 && args[0] == "svg") {
             write(args[2], svg(readArt(args[1])));
+        } else if (args.size() == 4 && args[0] == "png") {
+            const int size = std::atoi(args[2].c_str());
+            if (size < 1 || size > 1024 || std::to_string(size) != args[2])
+                throw std::runtime_error("png size must be a number from 1 to 1024: " + args[2]);
+            if (!png(readArt(args[1]), size, args[1]).save(QString::fromStdString(args[3]), "PNG"))
+                throw std::runtime_error(args[3] + ": cannot write");
         } else if (args.size() >= 3 && args[0] == "list") {
             const int pad = std::stoi(args[2]);
             if (pad < 0)
