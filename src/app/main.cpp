@@ -20,11 +20,14 @@
 #include "platform/qt/QtNotifyArea.h"
 
 #include <QtCore/QFile>
+#include <QtGui/QIcon>
 
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
     initPingboxResources();
     substituteWindowsFonts();
+    TApplication::setWindowIcon(QIcon(QStringLiteral(":/pingbox/icons/tray.ico")));
+    TApplication::setDesktopFileName(QStringLiteral("pingbox"));
 
     // Before the program names itself: the marker's name comes from the
     // program file, so every start of the same file finds the same marker.
