@@ -2,15 +2,7 @@
 // real Dovecot: states in order with their status texts, the count, a wrong
 // password, a stopped server, and checks requested while a box is open.
 #include "DovecotServer.h"
-#include "FakeDialogs.h"
-#include "FakeMediaPlayer.h"
-#include "FakeNotifyArea.h"
-#include "FakeProgramStarter.h"
-#include "FakeSingleInstance.h"
-#include "FixedRandom.h"
-#include "MemoryRegistry.h"
-#include "app/Just1_32.h"
-#include "app/TMainForm.h"
+#include "FakeDesktop.h"
 #include "mail/TfrmNetDialog.h"
 #include "mail/popclient.h"
 #include "platform/TApplication.h"
@@ -39,10 +31,7 @@ protected:
         ASSERT_GT(server_->pop3Port(), 0);
         TPOP::ClearCapabilityCache();
         pop.SetCaCertificatesFile(server_->caFile());
-        previous = std::make_unique<TPreviousInstance>(marker, QStringLiteral("road"));
-        form = std::make_unique<TMainForm>(MainFormServices{*TApplication::Instance(), registry,
-                                                            dialogs, random, sound, pop, starter,
-                                                            notifyArea, *previous, windows});
+        form = std::make_unique<TMainForm>(desktop.services(pop));
         form->SleepFn = [](int) {};
         form->Observer = [this](const QString& what, const QString& text) {
             if (what == "status" || what == "count")
@@ -60,16 +49,10 @@ protected:
     QString host() const { return form->ui().ePOPServer->text(); }
 
     static DovecotServer* server_;
-    MemoryRegistry registry;
-    FakeDialogs dialogs;
-    FixedRandom random;
-    FakeMediaPlayer sound;
+    FakeDesktop desktop;
+    MemoryRegistry& registry = desktop.registry;
+    FakeDialogs& dialogs = desktop.dialogs;
     TPOP pop;
-    FakeProgramStarter starter;
-    FakeNotifyArea notifyArea;
-    FakeInstanceMarker marker;
-    FakeTopLevelWindows windows;
-    std::unique_ptr<TPreviousInstance> previous;
     std::unique_ptr<TMainForm> form;
     QStringList shown;
 };

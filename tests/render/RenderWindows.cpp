@@ -1,17 +1,9 @@
 // Renders each window of the program to a PNG file, for the README and for
 // reviewing layouts: render-windows <output folder>. Runs on any Qt platform
 // (offscreen by default); the windows are built with in-memory services.
-#include "FakeDialogs.h"
-#include "FakeMediaPlayer.h"
-#include "FakeNotifyArea.h"
+#include "FakeDesktop.h"
 #include "FakePOPControl.h"
-#include "FakeProgramStarter.h"
-#include "FakeSingleInstance.h"
-#include "FixedRandom.h"
-#include "MemoryRegistry.h"
 #include "Resources.h"
-#include "app/Just1_32.h"
-#include "app/TMainForm.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "platform/TApplication.h"
@@ -47,20 +39,12 @@ int main(int argc, char** argv) {
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(folder);
 
-    MemoryRegistry registry;
-    registry.values[MemoryRegistry::key("Server", "Host")] = QStringLiteral("pop.example.net");
-    registry.values[MemoryRegistry::key("Server", "User")] = QStringLiteral("alice");
-    FakeDialogs dialogs;
-    FixedRandom random{0x42};
-    FakeMediaPlayer sound;
+    FakeDesktop desktop;
+    desktop.registry.values[MemoryRegistry::key("Server", "Host")] =
+        QStringLiteral("pop.example.net");
+    desktop.registry.values[MemoryRegistry::key("Server", "User")] = QStringLiteral("alice");
     FakePOPControl pop;
-    FakeProgramStarter starter;
-    FakeNotifyArea notifyArea;
-    FakeInstanceMarker marker;
-    FakeTopLevelWindows windows;
-    TPreviousInstance previous(marker, QStringLiteral("render"));
-
-    TMainForm mainForm({app, registry, dialogs, random, sound, pop, starter, notifyArea, previous, windows});
+    TMainForm mainForm(desktop.services(pop));
     mainForm.LoadSettings();
     mainForm.ui().ePassword->setText(QStringLiteral("secret"));
     mainForm.ui().Viewer->setText(QStringLiteral("/usr/bin/thunderbird"));
@@ -68,7 +52,7 @@ int main(int argc, char** argv) {
     mainForm.ui().lMessageCount->setText(QStringLiteral("3"));
     TFrmCheck frmCheck;
     frmCheck.ui().ProgressBar1->setValue(1200);
-    TfrmNetDialog netDialog(registry, dialogs);
+    TfrmNetDialog netDialog(desktop.registry, desktop.dialogs);
 
     bool ok = save(mainForm, folder, QStringLiteral("configuration-window"));
     ok = save(frmCheck, folder, QStringLiteral("progress-window")) && ok;
