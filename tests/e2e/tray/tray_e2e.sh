@@ -114,8 +114,13 @@ send "animate off"
 convert "$out/still.png" "$out/animated.png" -append -scale 300% "$out/tray.png"
 
 # 3. Mouse: a double click (click, double click, click) and a right click.
-xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
-wait_for 5 logged "double click" || fail "a double click did not reach the tray"
+# On a loaded machine the first press can reach the icon before the pointer
+# has settled on it; like a user, try the double click once more.
+xdotool mousemove "$cx" "$cy" sleep 0.2 click --repeat 2 --delay 120 1
+if ! wait_for 5 logged "double click"; then
+    xdotool mousemove "$cx" "$cy" sleep 0.5 click --repeat 2 --delay 120 1
+    wait_for 5 logged "double click" || fail "a double click did not reach the tray"
+fi
 wait_for 5 xdotool search --name "trayprobe check" >/dev/null || fail "no window after the double click"
 [ "$(count_logged '^click left')" -ge 2 ] || fail "the clicks around the double click are missing"
 xdotool mousemove "$cx" "$cy" click 3
