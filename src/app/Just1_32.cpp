@@ -37,5 +37,6 @@ TJustOne32::TJustOne32(const TPreviousInstance& instance, TopLevelWindows& windo
         else
             window->BringWindowToTop();
     }
+    handedOver_ = true;
     terminate();
 }

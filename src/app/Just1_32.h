@@ -39,4 +39,10 @@ public:
     // title is the application's title; terminate asks the application to end.
     TJustOne32(const TPreviousInstance& instance, TopLevelWindows& windows, const QString& title,
                const std::function<void()>& terminate);
+
+    // Whether another copy runs and this one has asked to end.
+    bool HandedOver() const { return handedOver_; }
+
+private:
+    bool handedOver_ = false;
 };

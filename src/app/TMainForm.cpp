@@ -42,6 +42,10 @@ TMainForm::TMainForm(MainFormServices services)
         std::make_unique<TJustOne32>(services_.previousInstance, services_.windows,
                                      services_.app.Title(), [this] { services_.app.Terminate(); });
     buildPopupMenu();
+    // A second copy ends as soon as the first has been brought forward; it
+    // never shows an icon of its own in the tray.
+    if (justOne321_->HandedOver())
+        return;
     createTrayIcon();
     bindControls();
     drawPlayButton();
