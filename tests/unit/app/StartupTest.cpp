@@ -119,6 +119,7 @@ TEST(PreviousInstance, MarkerDecidesAndTheGuardHandsOverOnlyToAnotherCopy) {
         TPreviousInstance first(marker, QStringLiteral("n"));
         EXPECT_FALSE(first.PreviousInstance());
         TJustOne32 guard(first, windows, title, terminate);
+        EXPECT_FALSE(guard.HandedOver());
         EXPECT_TRUE(windows.calls.isEmpty());
         EXPECT_EQ(terminations, 0);
     }
@@ -135,6 +136,7 @@ TEST(PreviousInstance, MarkerDecidesAndTheGuardHandsOverOnlyToAnotherCopy) {
     TJustOne32 raise(second, windows, title, terminate);
     windows.otherCopyRuns = false;
     TJustOne32 nobody(second, windows, title, terminate);
+    EXPECT_TRUE(restore.HandedOver() && nobody.HandedOver());
     EXPECT_EQ(windows.calls,
               QStringList({"FindWindow Pingbox", "ShowWindow 9", "FindWindow Pingbox",
                            "BringWindowToTop", "FindWindow Pingbox"}));
