@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 
+#include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QEventLoop>
 #include <QtCore/QFileInfo>
@@ -14,8 +15,14 @@ namespace {
 constexpr int kOpenTimeoutMs = 5000;
 }
 
-QtMediaPlayer::QtMediaPlayer()
-    : output_(std::make_unique<QAudioOutput>()), player_(std::make_unique<QMediaPlayer>()) {
+QStringList QtMediaPlayer::defaultSearchFolders() {
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    return {programFolder, QDir(programFolder).filePath(QStringLiteral("../share/pingbox"))};
+}
+
+QtMediaPlayer::QtMediaPlayer(QStringList searchFolders)
+    : searchFolders_(std::move(searchFolders)), output_(std::make_unique<QAudioOutput>()),
+      player_(std::make_unique<QMediaPlayer>()) {
     player_->setAudioOutput(output_.get());
 }
 
@@ -35,8 +42,16 @@ void QtMediaPlayer::Open() {
     };
     if (name.trimmed().isEmpty())
         fail(QStringLiteral("no file name"));
-    // A bare name (the default "newmail.wav") is looked up in the working folder.
-    const QFileInfo info(QDir::current(), name);
+    QFileInfo info(QDir::current(), name);
+    if (!info.exists() && QFileInfo(name).isRelative()) {
+        for (const QString& folder : searchFolders_) {
+            const QFileInfo candidate(QDir(folder), name);
+            if (candidate.exists()) {
+                info = candidate;
+                break;
+            }
+        }
+    }
     if (!info.exists() || !info.isFile())
         fail(QStringLiteral("the file does not exist"));
     if (!info.isReadable())

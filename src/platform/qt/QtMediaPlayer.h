@@ -2,6 +2,8 @@
 
 #include "platform/MediaPlayer.h"
 
+#include <QtCore/QStringList>
+
 #include <memory>
 
 class QAudioOutput;
@@ -10,9 +12,13 @@ class QMediaPlayer;
 // The media player on Qt Multimedia. Opening waits (in a local event loop,
 // at most a few seconds) until the file is loaded or has failed, so that a
 // missing, foreign or broken file is reported as a failure to open.
+// A relative name is looked for in the working folder first, then in
+// searchFolders (by default the program's folder and its ../share/pingbox),
+// where the default sound newmail.wav is installed.
 class QtMediaPlayer : public MediaPlayer {
 public:
-    QtMediaPlayer();
+    explicit QtMediaPlayer(QStringList searchFolders = defaultSearchFolders());
+    static QStringList defaultSearchFolders();
     ~QtMediaPlayer() override;
 
     void Close() override;
@@ -29,6 +35,7 @@ public:
 
 private:
     QString fileName_;
+    QStringList searchFolders_;
     std::unique_ptr<QAudioOutput> output_;
     std::unique_ptr<QMediaPlayer> player_;
     bool open_ = false;

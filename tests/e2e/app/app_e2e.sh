@@ -18,11 +18,21 @@ stop_pingbox() {
     rm -f "$e2e_work/state.log"
     wait_for 10 sh -c '! xwininfo -root -tree | grep -q "(\"pingbox\" \"pingbox\")"'
 }
-# menu LETTER: right click on the tray icon, then the item's accelerator.
+# menu LETTER [COMMAND...]: right click on the tray icon, then the item's
+# accelerator; with COMMAND, waits until it holds, opening the menu once more
+# if a loaded machine lost the first try.
 menu() {
-    click_tray 3
-    sleep 0.5
-    xdotool key "$1"
+    local letter=$1 try
+    shift
+    for try in 1 2; do
+        click_tray 3
+        sleep 0.7
+        xdotool key "$letter"
+        [ $# -eq 0 ] && return 0
+        wait_for 5 "$@" && return 0
+        xdotool key Escape
+    done
+    return 1
 }
 lines_of() { grep -cxF -- "$1" "$e2e_work/state.log" 2>/dev/null; }
 # Conditions for wait_for, read afresh at every try.
@@ -70,10 +80,9 @@ grep -q '^User=demo$' "$config/Pingbox.ini" || fail "the settings were not store
 grep -q '^Pass=demo$' "$config/Pingbox.ini" && fail "the password was stored in clear"
 state_has "hint 3 Messages on $server" || fail "no tooltip text"
 animating || fail "the icon does not animate"
-# newmail.wav, the default sound, is not there: its message, then the question
-wait_for 10 has_window "Information" || fail "no message about the sound file"
-press Information Return
+# newmail.wav, the default sound, lies beside the program: it plays, no message
 wait_for 10 has_window "Confirm" || fail "no question"
+has_window "Information" && fail "the default sound did not play"
 sleep 0.3
 screenshot 03-question-animating
 press Confirm Return # Yes
@@ -84,6 +93,8 @@ stop_pingbox
 
 echo "== restart with stored settings: no window, a check at once; No keeps animating"
 rm -f "$ARGV_RECORDER_OUT"
+# From here on the sound file is missing: its message comes before each question.
+sed -i 's|^Path=newmail.wav$|Path=/nonexistent/chime.wav|' "$config/Pingbox.ini"
 e2e_start_pingbox "$config"
 wait_for 30 state_has "count 3" || fail "no check at start"
 has_window "Pingbox v2.02" && fail "the window is shown at a resident start"
@@ -94,15 +105,13 @@ sleep 0.6
 screenshot 04-after-no-still-animating
 [ -s "$ARGV_RECORDER_OUT" ] && fail "a viewer was started after No"
 echo "== tray menu: Read Email starts the viewer and stops the animation"
-menu r
-wait_for 10 viewer_started || fail "Read Email did not start the viewer"
+menu r viewer_started || fail "Read Email did not start the viewer"
 wait_for 5 not_animating || fail "the animation did not stop"
 
 echo "== tray menu: Check Email shows the progress window, then checks"
 checks_before=$(grep -c '^count ' "$e2e_work/state.log")
 wait_for 10 closed_at_least 1 || fail "not closed after the first check"
-menu c
-wait_for 5 has_window "Checking for New Messages..." || fail "no progress window"
+menu c has_window "Checking for New Messages..." || fail "no progress window"
 screenshot 05-progress-window
 wait_for 10 sh -c "! xdotool search --onlyvisible --name '^Checking for New Messages...$' >/dev/null" ||
     fail "the progress window did not close by itself"
@@ -120,14 +129,12 @@ answer_alert
 wait_for 10 closed_at_least 3 || fail "not closed after the double click's check"
 
 echo "== tray menu: About Pingbox and Configure"
-menu a
-wait_for 5 has_window "About Pingbox" || fail "no About window"
+menu a has_window "About Pingbox" || fail "no About window"
 sleep 0.5
 screenshot 06-about
 press "About Pingbox" Return
 wait_for 5 sh -c "! xdotool search --onlyvisible --name '^About Pingbox$' >/dev/null" || fail "About did not close"
-menu o
-wait_for 5 has_window "Pingbox v2.02" || fail "Configure did not show the window"
+menu o has_window "Pingbox v2.02" || fail "Configure did not show the window"
 screenshot 07-configure
 
 echo "== the tray host restarts: the icon comes back"
@@ -149,15 +156,13 @@ kill -0 "$PINGBOX_PID" || fail "the first copy is gone"
 [ "$(xdotool search --onlyvisible --name '^Pingbox v2.02$' | wc -l)" -eq 1 ] || fail "two windows"
 
 echo "== Close: No keeps Pingbox, Yes ends it and the icon leaves the tray"
-menu e
-wait_for 5 has_window "Confirm" || fail "no close question"
+menu e has_window "Confirm" || fail "no close question"
 screenshot 08-close-question
 press Confirm n
 sleep 0.5
 kill -0 "$PINGBOX_PID" || fail "No ended Pingbox"
 in_tray || fail "No removed the icon"
-menu e
-wait_for 5 has_window "Confirm" || fail "no close question"
+menu e has_window "Confirm" || fail "no close question"
 press Confirm Return
 wait_for 10 sh -c "! kill -0 $PINGBOX_PID 2>/dev/null" || fail "Yes did not end Pingbox"
 in_tray && fail "the icon stayed in the tray"

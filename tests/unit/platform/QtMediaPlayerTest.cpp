@@ -68,3 +68,16 @@ TEST(QtMediaPlayer, MissingForeignAndEmptyFilesFailToOpen) {
         EXPECT_THROW(player.Play(), Exception); // nothing is open
     }
 }
+
+TEST(QtMediaPlayer, ABareNameIsFoundInTheWorkingFolderThenInTheProgramsFolders) {
+    QTemporaryDir program;
+    write(program, "chime.wav", toneWav(50));
+    QtMediaPlayer player({program.filePath("missing"), program.path()});
+    player.SetFileName(QStringLiteral("chime.wav"));
+    EXPECT_NO_THROW(player.Open());
+    player.SetFileName(QStringLiteral("other.wav"));
+    EXPECT_THROW(player.Open(), Exception);
+    QtMediaPlayer nowhere(QStringList{});
+    nowhere.SetFileName(QStringLiteral("chime.wav"));
+    EXPECT_THROW(nowhere.Open(), Exception);
+}
