@@ -1,7 +1,216 @@
 #include "QtNotifyArea.h"
 
+#include <QtCore/QSocketNotifier>
 #include <QtGui/QCursor>
 #include <QtWidgets/QApplication>
+
+#include <functional>
+#include <optional>
+#include <type_traits>
+
+#if defined(Q_OS_UNIX) && __has_include(<xcb/xcb.h>) && __has_include(<dlfcn.h>)
+#define PINGBOX_X_TRAY_WATCH 1
+#include <dlfcn.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#endif
+
+#ifdef PINGBOX_X_TRAY_WATCH
+namespace {
+
+// libxcb, looked up when the program runs on X: Qt's X11 platform has loaded
+// it already, and elsewhere it is neither a build nor a start dependency.
+struct Xcb {
+    decltype(&xcb_connect) connect = nullptr;
+    decltype(&xcb_disconnect) disconnect = nullptr;
+    decltype(&xcb_connection_has_error) has_error = nullptr;
+    decltype(&xcb_get_file_descriptor) get_file_descriptor = nullptr;
+    decltype(&xcb_get_setup) get_setup = nullptr;
+    decltype(&xcb_setup_roots_iterator) setup_roots_iterator = nullptr;
+    decltype(&xcb_screen_next) screen_next = nullptr;
+    decltype(&xcb_intern_atom) intern_atom = nullptr;
+    decltype(&xcb_intern_atom_reply) intern_atom_reply = nullptr;
+    decltype(&xcb_get_selection_owner) get_selection_owner = nullptr;
+    decltype(&xcb_get_selection_owner_reply) get_selection_owner_reply = nullptr;
+    decltype(&xcb_change_window_attributes_checked) change_window_attributes_checked = nullptr;
+    decltype(&xcb_request_check) request_check = nullptr;
+    decltype(&xcb_poll_for_event) poll_for_event = nullptr;
+    decltype(&xcb_flush) flush = nullptr;
+
+    static const Xcb* get() {
+        static const std::optional<Xcb> xcb = load();
+        return xcb ? &*xcb : nullptr;
+    }
+
+private:
+    static std::optional<Xcb> load() {
+        // Never closed: the library stays for the life of the program anyway.
+        void* library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+        if (!library)
+            return std::nullopt;
+        Xcb x;
+        bool complete = true;
+        auto find = [&](auto& function, const char* name) {
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            complete = complete && function;
+        };
+        find(x.connect, "xcb_connect");
+        find(x.disconnect, "xcb_disconnect");
+        find(x.has_error, "xcb_connection_has_error");
+        find(x.get_file_descriptor, "xcb_get_file_descriptor");
+        find(x.get_setup, "xcb_get_setup");
+        find(x.setup_roots_iterator, "xcb_setup_roots_iterator");
+        find(x.screen_next, "xcb_screen_next");
+        find(x.intern_atom, "xcb_intern_atom");
+        find(x.intern_atom_reply, "xcb_intern_atom_reply");
+        find(x.get_selection_owner, "xcb_get_selection_owner");
+        find(x.get_selection_owner_reply, "xcb_get_selection_owner_reply");
+        find(x.change_window_attributes_checked, "xcb_change_window_attributes_checked");
+        find(x.request_check, "xcb_request_check");
+        find(x.poll_for_event, "xcb_poll_for_event");
+        find(x.flush, "xcb_flush");
+        if (!complete)
+            return std::nullopt;
+        return x;
+    }
+};
+
+} // namespace
+
+// The XEmbed tray host is whoever owns the selection _NET_SYSTEM_TRAY_S<n>. A
+// new owner announces itself with a MANAGER message to the root window; the
+// owner's window is destroyed when the host ends. Both arrive as events on a
+// connection of our own, so nothing runs while the tray stays as it is.
+class QtNotifyArea::XTrayWatch {
+public:
+    // Told (old owner, new owner) whenever the owner may have changed.
+    using Changed = std::function<void(xcb_window_t, xcb_window_t)>;
+
+    // Null when the display cannot be reached this way.
+    static std::unique_ptr<XTrayWatch> Start(Changed changed) {
+        const Xcb* x = Xcb::get();
+        if (!x)
+            return nullptr;
+        int screenNumber = 0;
+        xcb_connection_t* connection = x->connect(nullptr, &screenNumber);
+        if (!connection || x->has_error(connection)) {
+            if (connection)
+                x->disconnect(connection);
+            return nullptr;
+        }
+        return std::unique_ptr<XTrayWatch>(
+            new XTrayWatch(*x, connection, screenNumber, std::move(changed)));
+    }
+
+    ~XTrayWatch() { x_.disconnect(connection_); }
+
+    bool OwnerPresent() const { return owner_ != XCB_NONE; }
+
+private:
+    XTrayWatch(const Xcb& x, xcb_connection_t* connection, int screenNumber, Changed changed)
+        : x_(x), connection_(connection), changed_(std::move(changed)) {
+        xcb_screen_iterator_t screens = x_.setup_roots_iterator(x_.get_setup(connection_));
+        for (int i = 0; i < screenNumber && screens.rem > 1; ++i)
+            x_.screen_next(&screens);
+        root_ = screens.data->root;
+        selection_ = atom("_NET_SYSTEM_TRAY_S" + QByteArray::number(screenNumber));
+        manager_ = atom("MANAGER");
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        std::free(x_.request_check(connection_, x_.change_window_attributes_checked(
+                                                    connection_, root_, XCB_CW_EVENT_MASK, &mask)));
+        findOwner();
+        notifier_ = std::make_unique<QSocketNotifier>(x_.get_file_descriptor(connection_),
+                                                      QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                         [this] { readEvents(); });
+        readEvents(); // events that came with the replies above
+    }
+
+    xcb_atom_t atom(const QByteArray& name) {
+        xcb_intern_atom_reply_t* reply = x_.intern_atom_reply(
+            connection_,
+            x_.intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()),
+                           name.constData()),
+            nullptr);
+        const xcb_atom_t result = reply ? reply->atom : XCB_NONE;
+        std::free(reply);
+        return result;
+    }
+
+    void findOwner() {
+        owner_ = XCB_NONE;
+        // The owner may end between the question and our interest in its
+        // window; then ask again, a few times at most.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            xcb_get_selection_owner_reply_t* reply = x_.get_selection_owner_reply(
+                connection_, x_.get_selection_owner(connection_, selection_), nullptr);
+            const xcb_window_t owner = reply ? reply->owner : XCB_NONE;
+            std::free(reply);
+            if (owner == XCB_NONE)
+                return;
+            const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_generic_error_t* error = x_.request_check(
+                connection_,
+                x_.change_window_attributes_checked(connection_, owner, XCB_CW_EVENT_MASK, &mask));
+            if (!error) {
+                owner_ = owner;
+                return;
+            }
+            std::free(error);
+        }
+    }
+
+    void readEvents() {
+        bool again = true;
+        while (again) {
+            again = false;
+            bool changed = false;
+            while (xcb_generic_event_t* event = x_.poll_for_event(connection_)) {
+                switch (event->response_type & 0x7f) {
+                case XCB_CLIENT_MESSAGE: {
+                    const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+                    changed = changed || (message->type == manager_ && message->format == 32 &&
+                                          message->data.data32[1] == selection_);
+                    break;
+                }
+                case XCB_DESTROY_NOTIFY:
+                    changed =
+                        changed ||
+                        reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == owner_;
+                    break;
+                default:
+                    break;
+                }
+                std::free(event);
+            }
+            if (x_.has_error(connection_)) {
+                // The X server is gone; the program ends with it.
+                notifier_->setEnabled(false);
+                return;
+            }
+            if (changed) {
+                const xcb_window_t before = owner_;
+                findOwner();
+                changed_(before, owner_);
+                again = true; // the replies may have brought more events
+            }
+        }
+    }
+
+    const Xcb& x_;
+    xcb_connection_t* connection_;
+    Changed changed_;
+    xcb_window_t root_ = XCB_NONE;
+    xcb_atom_t selection_ = XCB_NONE;
+    xcb_atom_t manager_ = XCB_NONE;
+    xcb_window_t owner_ = XCB_NONE;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+#else
+class QtNotifyArea::XTrayWatch {};
+#endif
 
 void QtNotifyArea::DeleteLater::operator()(QSystemTrayIcon* icon) const {
     // It may be inside its own activated() signal right now.
@@ -11,7 +220,22 @@ void QtNotifyArea::DeleteLater::operator()(QSystemTrayIcon* icon) const {
 
 QtNotifyArea::QtNotifyArea(QObject* parent, int hostPollMs) : QObject(parent) {
     hostPresent_ = QSystemTrayIcon::isSystemTrayAvailable();
-    // Qt has no signal for a tray host coming or going; asking is cheap.
+#ifdef PINGBOX_X_TRAY_WATCH
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        xWatch_ = XTrayWatch::Start([this](xcb_window_t before, xcb_window_t now) {
+            // Another host in its place: the icons went with the old one.
+            if (before != XCB_NONE && now != XCB_NONE && before != now)
+                setTrayHost(otherTray_);
+            setTrayHost(otherTray_ || now != XCB_NONE);
+        });
+    if (xWatch_) {
+        // Qt may show icons by another way (a StatusNotifierItem host on the
+        // session bus) that does not come and go with the X selection.
+        otherTray_ = hostPresent_ && !xWatch_->OwnerPresent();
+        return;
+    }
+#endif
+    // Qt has no signal for a tray host coming or going; ask it now and then.
     connect(&hostPoll_, &QTimer::timeout, this, &QtNotifyArea::checkTrayHost);
     hostPoll_.start(hostPollMs);
 }
@@ -121,7 +345,23 @@ void QtNotifyArea::setIcon(Shown& shown, const Op& op) {
         (op.data.hIcon == shown.hIcon && !shown.icon->icon().isNull()))
         return;
     shown.hIcon = op.data.hIcon;
-    shown.icon->setIcon(iconFromIconFile(op.image));
+    shown.icon->setIcon(iconFor(op.image));
+}
+
+QIcon QtNotifyArea::iconFor(const QByteArray& image) {
+    constexpr std::size_t kept = 16;
+    for (auto it = icons_.begin(); it != icons_.end(); ++it) {
+        if (it->first == image) {
+            auto entry = std::move(*it);
+            icons_.erase(it);
+            icons_.push_back(std::move(entry));
+            return icons_.back().second;
+        }
+    }
+    if (icons_.size() == kept)
+        icons_.pop_front();
+    icons_.emplace_back(image, iconFromIconFile(image));
+    return icons_.back().second;
 }
 
 QList<std::uint32_t> QtNotifyArea::MouseMessages(QSystemTrayIcon::ActivationReason reason,
@@ -161,13 +401,17 @@ void QtNotifyArea::activated(Key key, QSystemTrayIcon::ActivationReason reason) 
         if (window == windows_.end())
             return;
         const WindowProc proc = window->second;
-        TMessage message{nullptr, callbackMessage, key.second, static_cast<std::intptr_t>(mouse), 0};
+        TMessage message{nullptr, callbackMessage, key.second, static_cast<std::intptr_t>(mouse),
+                         0};
         proc(message);
     }
 }
 
 void QtNotifyArea::checkTrayHost() {
-    const bool present = QSystemTrayIcon::isSystemTrayAvailable();
+    setTrayHost(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void QtNotifyArea::setTrayHost(bool present) {
     if (present == hostPresent_)
         return;
     {

@@ -23,7 +23,9 @@
 // thread that may touch a QSystemTrayIcon. Activations become the mouse
 // callback messages of the icon's window. The tray host is watched: when one
 // appears (late at login, or after a restart) every window is sent
-// WM_TASKBARCREATED; while none is present, adds fail.
+// WM_TASKBARCREATED; while none is present, adds fail. On X11 the watch
+// follows the tray selection's owner through X events and costs no wakeups;
+// elsewhere the host is asked every hostPollMs.
 class QtNotifyArea : public QObject, public NotifyArea {
     Q_OBJECT
 public:
@@ -68,8 +70,10 @@ private:
     Q_INVOKABLE void applyPending();
     void apply(const Op& op);
     void setIcon(Shown& shown, const Op& op);
+    QIcon iconFor(const QByteArray& image);
     void activated(Key key, QSystemTrayIcon::ActivationReason reason);
     void checkTrayHost();
+    void setTrayHost(bool present);
 
     // Any thread.
     mutable std::mutex lock_;
@@ -81,5 +85,12 @@ private:
     std::map<HWND, WindowProc> windows_;
     HWND nextWindow_ = 0x100;
     std::map<Key, Shown> shown_;
+    // The icons made from recent images, newest last. An animation shows the
+    // same few pictures over and over: one QIcon for each keeps Qt's cache
+    // of scaled pixmaps (keyed by the icon) from filling with copies.
+    std::deque<std::pair<QByteArray, QIcon>> icons_;
     QTimer hostPoll_;
+    class XTrayWatch;
+    std::unique_ptr<XTrayWatch> xWatch_;
+    bool otherTray_ = false; // a tray Qt reaches without the X selection
 };

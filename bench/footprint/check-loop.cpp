@@ -1,0 +1,182 @@
+// Runs check after check through Pingbox's own configuration window, POP
+// client and tray icon, as the program is put together in main.cpp, and
+// prints its own memory along the way. Only the message boxes are replaced
+// (a box would wait for a user): every question is answered No, as a user who
+// declines to start the viewer would. The blocking second after the sound is
+// skipped so that thousands of checks fit in minutes.
+//
+//   check-loop [--checks N] [--seconds S]
+//
+// Settings come from $XDG_CONFIG_HOME/Pingbox.ini like Pingbox's own. One
+// line per checkpoint on stdout:
+//   checks N seconds T private_kb P private_dirty_kb D anonymous_kb A rss_kb R pss_kb S
+//   heap_kb H counts C errors E
+#include "Resources.h"
+#include "app/Just1_32.h"
+#include "app/TMainForm.h"
+#include "mail/ConnectionStatus.h"
+#include "mail/POPControl.h"
+#include "mail/popclient.h"
+#include "platform/Dialogs.h"
+#include "platform/RandomSource.h"
+#include "platform/TApplication.h"
+#include "platform/linux/FlockInstanceMarker.h"
+#include "platform/linux/IniFileStore.h"
+#include "platform/linux/LinuxProgramStarter.h"
+#include "platform/qt/Fonts.h"
+#include "platform/qt/LocalSocketWindows.h"
+#include "platform/qt/QtMediaPlayer.h"
+#include "platform/qt/QtNotifyArea.h"
+
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QFile>
+#include <QtCore/QTimer>
+
+#include <malloc.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+namespace {
+
+// Answers every question No and keeps nothing, so that the benchmark itself
+// does not grow with the number of checks.
+class AnswerNo : public Dialogs {
+public:
+    void MessageBeep(unsigned) override {}
+    TModalResult MessageDlg(const QString&, TMsgDlgType, TMsgDlgButtons buttons) override {
+        ++boxes;
+        return buttons == TMsgDlgButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk;
+    }
+    std::optional<QString> OpenFile(const OpenFileRequest&) override { return std::nullopt; }
+    void ShowException(const QString& message) override {
+        ++exceptions;
+        std::fprintf(stderr, "exception: %s\n", qPrintable(message));
+    }
+    long boxes = 0;
+    long exceptions = 0;
+};
+
+struct Memory {
+    long rss = 0, pss = 0, privateKb = 0, privateDirtyKb = 0, anonymousKb = 0, heapKb = 0;
+};
+
+Memory ownMemory() {
+    Memory m;
+    QFile rollup(QStringLiteral("/proc/self/smaps_rollup"));
+    if (rollup.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : rollup.readAll().split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            if (f.size() < 2)
+                continue;
+            const long kb = f[1].toLong();
+            if (f[0] == "Rss:")
+                m.rss = kb;
+            else if (f[0] == "Pss:")
+                m.pss = kb;
+            else if (f[0] == "Private_Clean:")
+                m.privateKb += kb;
+            else if (f[0] == "Private_Dirty:") {
+                m.privateKb += kb;
+                m.privateDirtyKb = kb;
+            } else if (f[0] == "Anonymous:")
+                m.anonymousKb = kb;
+        }
+    }
+    m.heapKb = static_cast<long>(mallinfo2().uordblks / 1024);
+    return m;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    long wanted = 10000;
+    double seconds = 300;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--checks"))
+            wanted = std::atol(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--seconds"))
+            seconds = std::atof(argv[i + 1]);
+    }
+
+    TApplication app(argc, argv);
+    initPingboxResources();
+    substituteWindowsFonts();
+    const QString runtime = FlockInstanceMarker::runtimeFolder();
+    FlockInstanceMarker marker(runtime);
+    const TPreviousInstance previous(marker,
+                                     TPreviousInstance::markerNameFor(app.applicationFilePath()));
+    LocalSocketWindows windows(runtime, previous.Name());
+    app.SetTitle(QStringLiteral("Pingbox"));
+
+    AnswerNo dialogs;
+    app.SetDialogs(&dialogs);
+    IniFileStore registry(IniFileStore::defaultFolder());
+    SystemRandom random;
+    QtMediaPlayer sound1;
+    TPOP pop1;
+    QtNotifyArea notifyArea;
+    LinuxProgramStarter starter;
+    if (app.Terminated())
+        return 2;
+
+    auto mainForm = std::make_unique<TMainForm>(MainFormServices{
+        app, registry, dialogs, random, sound1, pop1, starter, notifyArea, previous, windows});
+    app.SetMainForm(mainForm.get());
+    mainForm->SleepFn = [](int) {};
+
+    long done = 0, counts = 0, errors = 0;
+    const std::set<long> checkpoints{1, 10, 100, 1000, 2000, 5000};
+    QElapsedTimer clock;
+    QTimer watchdog; // a check that never ends stops the run
+    watchdog.setSingleShot(true);
+    watchdog.setInterval(30000);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        std::fprintf(stderr, "check %ld did not end within 30 s\n", done + 1);
+        app.exit(1);
+    });
+    auto report = [&] {
+        const Memory m = ownMemory();
+        std::printf("checks %ld seconds %.1f private_kb %ld private_dirty_kb %ld anonymous_kb %ld "
+                    "rss_kb %ld pss_kb %ld heap_kb %ld counts %ld errors %ld\n",
+                    done, clock.elapsed() / 1000.0, m.privateKb, m.privateDirtyKb, m.anonymousKb,
+                    m.rss, m.pss, m.heapKb, counts, errors);
+        std::fflush(stdout);
+    };
+    std::function<void()> next = [&] {
+        if (pop1.State() != popClosed) {
+            QTimer::singleShot(1, next);
+            return;
+        }
+        watchdog.start();
+        mainForm->StartCheck();
+    };
+    mainForm->Observer = [&](const QString& what, const QString& text) {
+        if (what == QLatin1String("count")) {
+            ++counts;
+        } else if (text == ConnectionTexts::Error) {
+            ++errors;
+        } else if (text.startsWith(QLatin1String("Waiting to check email on:"))) {
+            ++done;
+            watchdog.stop();
+            const bool last = done >= wanted || clock.elapsed() >= seconds * 1000;
+            if (checkpoints.count(done) || done % 1000 == 0 || last)
+                report();
+            if (last)
+                app.exit(0);
+            else
+                QTimer::singleShot(0, next);
+        }
+    };
+
+    windows.Publish(app.Title(), {[] { return false; }, [] {}, [] {}});
+    mainForm->FormCreate(); // a user name is stored: the first check starts at once
+    mainForm->Timer1().SetEnabled(false);
+    clock.start();
+    watchdog.start();
+    app.SetShowMainForm(false);
+    const int code = app.Run();
+    mainForm.reset();
+    return code != 0 ? code : (errors || dialogs.exceptions ? 1 : 0);
+}
