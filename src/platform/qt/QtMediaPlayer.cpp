@@ -21,16 +21,26 @@ QStringList QtMediaPlayer::defaultSearchFolders() {
 }
 
 QtMediaPlayer::QtMediaPlayer(QStringList searchFolders)
-    : searchFolders_(std::move(searchFolders)), output_(std::make_unique<QAudioOutput>()),
-      player_(std::make_unique<QMediaPlayer>()) {
-    player_->setAudioOutput(output_.get());
+    : searchFolders_(std::move(searchFolders)) {}
+
+QMediaPlayer& QtMediaPlayer::player() {
+    // Made on first use: Qt Multimedia and its GStreamer backend cost a few
+    // MiB that a resident program that seldom plays need not hold from start.
+    if (!player_) {
+        output_ = std::make_unique<QAudioOutput>();
+        player_ = std::make_unique<QMediaPlayer>();
+        player_->setAudioOutput(output_.get());
+    }
+    return *player_;
 }
 
 QtMediaPlayer::~QtMediaPlayer() = default;
 
 void QtMediaPlayer::Close() {
-    player_->stop();
-    player_->setSource(QUrl());
+    if (player_) {
+        player_->stop();
+        player_->setSource(QUrl());
+    }
     open_ = false;
 }
 
@@ -57,6 +67,7 @@ void QtMediaPlayer::Open() {
     if (!info.isReadable())
         fail(QStringLiteral("the file cannot be read"));
 
+    player();
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -104,10 +115,12 @@ void QtMediaPlayer::Play() {
 }
 
 bool QtMediaPlayer::ReachedEnd() const {
-    return player_->mediaStatus() == QMediaPlayer::EndOfMedia;
+    return player_ && player_->mediaStatus() == QMediaPlayer::EndOfMedia;
 }
 
 bool QtMediaPlayer::WaitForEnd(int timeoutMs) {
+    if (!player_)
+        return false;
     QEventLoop loop;
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     auto check = [&] {

@@ -34,6 +34,8 @@ public:
     bool WaitForEnd(int timeoutMs);
 
 private:
+    QMediaPlayer& player();
+
     QString fileName_;
     QStringList searchFolders_;
     std::unique_ptr<QAudioOutput> output_;
