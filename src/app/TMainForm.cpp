@@ -26,7 +26,6 @@
 #include <QtGui/QFontInfo>
 #include <QtGui/QScreen>
 #include <QtWidgets/QMenu>
-#include <QtWidgets/QStyle>
 
 TMainForm::TMainForm(MainFormServices services)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
