@@ -22,12 +22,24 @@ QByteArray escape(const QString& value) {
         case '\r':
             out += "\\r";
             break;
+        case '\0':
+            // A raw NUL would make the whole file unreadable.
+            out += "\\0";
+            break;
         default:
             out += c;
         }
     }
     return out;
 }
+
+// Qt drops a leading U+FEFF by default; inside a value it is text.
+QStringDecoder utf8Decoder() {
+    return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+}
+
+// What Windows editors put at the start of a UTF-8 file.
+constexpr char utf8Bom[] = "\xEF\xBB\xBF";
 
 bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -38,9 +50,10 @@ bool sameName(const QString& a, const QString& b) {
 IniDocument IniDocument::parse(const QByteArray& bytes, const QString& fileName) {
     IniDocument doc;
     doc.fileName_ = fileName;
+    doc.bom_ = bytes.startsWith(utf8Bom);
     QString section;
     int number = 0;
-    for (QByteArray text : bytes.split('\n')) {
+    for (QByteArray text : bytes.mid(doc.bom_ ? 3 : 0).split('\n')) {
         ++number;
         if (text.endsWith('\r'))
             text.chop(1);
@@ -61,7 +74,7 @@ IniDocument IniDocument::parse(const QByteArray& bytes, const QString& fileName)
         } else if (trimmed.startsWith('[')) {
             if (!trimmed.endsWith(']') || trimmed.size() < 3)
                 broken("an unfinished section header");
-            auto decoder = QStringDecoder(QStringDecoder::Utf8);
+            auto decoder = utf8Decoder();
             section = decoder(trimmed.mid(1, trimmed.size() - 2));
             if (decoder.hasError())
                 broken("a section name that is not UTF-8");
@@ -112,11 +125,14 @@ std::optional<QString> IniDocument::value(const QString& section, const QString&
             case 'r':
                 raw += '\r';
                 break;
+            case '0':
+                raw += '\0';
+                break;
             default:
                 unreadable("an unknown escape");
             }
         }
-        auto decoder = QStringDecoder(QStringDecoder::Utf8);
+        auto decoder = utf8Decoder();
         QString text = decoder(raw);
         if (decoder.hasError())
             unreadable("it is not UTF-8 text");
@@ -156,7 +172,7 @@ void IniDocument::setValue(const QString& section, const QString& ident, const Q
 }
 
 QByteArray IniDocument::serialize() const {
-    QByteArray out;
+    QByteArray out = bom_ ? QByteArray(utf8Bom) : QByteArray();
     for (const Line& line : lines_) {
         out += line.text;
         out += '\n';

@@ -8,8 +8,9 @@
 
 // The text form of one settings file. Lines are kept as they stand (comments,
 // blank lines, unknown sections and idents survive a rewrite); a value runs
-// from after the first '=' to the end of the line, untrimmed, with "\\", "\n"
-// and "\r" as the only escapes.
+// from after the first '=' to the end of the line, untrimmed, with "\\", "\n",
+// "\r" and "\0" as the only escapes, so that any text survives a save. A UTF-8
+// byte-order mark at the start is accepted and kept.
 class IniDocument {
 public:
     // Parses a whole file; raises ERegistryException naming the line that is
@@ -31,4 +32,5 @@ private:
     };
     std::vector<Line> lines_;
     QString fileName_;
+    bool bom_ = false;
 };

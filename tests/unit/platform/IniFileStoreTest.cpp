@@ -1,13 +1,16 @@
 #include "platform/linux/IniFileStore.h"
 #include "platform/Errors.h"
 
+#include <QtCore/QDir>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QProcess>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +63,47 @@ TEST_F(IniFileStoreTest, WritesRoundTripAnyTextAndKeepForeignLines) {
     EXPECT_TRUE(readFile().startsWith("; kept comment\n[Server]\n"));
 }
 
+// Whatever a field can hold, our own save writes a file that loads back to
+// the same text; files of earlier versions, which knew no "\\0", load as before.
+TEST_F(IniFileStoreTest, OwnSavesOfAwkwardValuesAlwaysLoadBack) {
+    const QString controls = [] {
+        QString all;
+        for (char16_t c = 0; c < 0x20; ++c)
+            all += QChar(c);
+        return all + QChar(0x7f);
+    }();
+    const std::vector<QString> values = {
+        QString(QChar(0)),
+        QStringLiteral("pass") + QChar(0) + QStringLiteral("word") + QChar(0),
+        QStringLiteral("\\0 stays a backslash and a zero"),
+        controls,
+        QStringLiteral("ends in a backslash\\"),
+        QStringLiteral("\r\n\n\r"),
+        QStringLiteral("  blanks\t around  "),
+        QStringLiteral("[Server]"),
+        QStringLiteral("; not a comment"),
+        QStringLiteral("=x=y="),
+        QString(QChar(0xfeff)) + QStringLiteral("starts with a byte-order mark"),
+        QStringLiteral("line\u2028separator \U0001F4EC ünï"),
+        QString(),
+    };
+    for (std::size_t i = 0; i < values.size(); ++i)
+        store.Open("Pingbox")->WriteString("Server", QStringLiteral("V%1").arg(i), values[i]);
+    EXPECT_FALSE(readFile().contains('\0'));
+    auto ini = store.Open("Pingbox");
+    for (std::size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(ini->ReadString("Server", QStringLiteral("V%1").arg(i), "absent"), values[i])
+            << "value " << i;
+    // Text that is not valid UTF-16 still gives a file that loads.
+    const QString lone = QStringLiteral("a") + QChar(0xd800) + QStringLiteral("b");
+    store.Open("Pingbox")->WriteString("Server", "Lone", lone);
+    EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "Lone", "").size(), 3);
+
+    writeFile("[Server]\nHost=C:\\\\0dir\\\\\\nx\\r\n");
+    EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "Host", ""),
+              QStringLiteral("C:\\0dir\\\nx\r"));
+}
+
 TEST_F(IniFileStoreTest, FileIsPrivateToTheUser) {
     store.Open("Pingbox")->WriteString("Server", "Pass", "0033");
     struct stat st {};
@@ -79,6 +123,105 @@ TEST_F(IniFileStoreTest, DamagedFileRaisesAClearErrorAndIsNeverOverwritten) {
     }
     EXPECT_THROW(store.Open("Pingbox")->WriteString("Server", "Host", "b"), ERegistryException);
     EXPECT_EQ(readFile(), damaged);
+}
+
+// Anything but a regular file of at most 1 MiB is refused at once with a
+// clear error, never read without bound, and a later save leaves it as it was.
+TEST_F(IniFileStoreTest, NoRegularFileOrTooLargeIsRefusedUnreadAndKept) {
+    const QByteArray name = QFile::encodeName(path());
+    const qint64 limit = IniFileStore::maxFileSize;
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {"named pipe", [&] { ASSERT_EQ(::mkfifo(name.constData(), 0600), 0); }, "a named pipe"},
+        {"link to /dev/zero", [&] { ASSERT_EQ(::symlink("/dev/zero", name.constData()), 0); },
+         "a device"},
+        {"folder", [&] { ASSERT_EQ(::mkdir(name.constData(), 0700), 0); }, "a folder"},
+        {"file one byte too large", [&] { writeFile("; " + QByteArray(limit - 1, 'x')); },
+         "larger than 1 MiB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.make();
+        struct stat before {};
+        ASSERT_EQ(::lstat(name.constData(), &before), 0);
+        try {
+            store.Open("Pingbox");
+            ADD_FAILURE() << "no error";
+        } catch (const ERegistryException& e) {
+            EXPECT_TRUE(e.Message().contains(path())) << qPrintable(e.Message());
+            EXPECT_TRUE(e.Message().contains(QLatin1String(c.says))) << qPrintable(e.Message());
+        }
+        EXPECT_THROW(store.Open("Pingbox")->WriteString("Server", "Host", "x"), ERegistryException);
+        struct stat after {};
+        ASSERT_EQ(::lstat(name.constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_size, before.st_size);
+        ASSERT_TRUE(QFile::remove(path()) || QDir().rmdir(path()));
+    }
+    // A file of exactly the limit loads; a save that would go over it is refused.
+    writeFile("; " + QByteArray(limit - 3, 'x') + '\n');
+    EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "Host", "dflt"), "dflt");
+    writeFile("[Server]\nHost=a\n");
+    EXPECT_THROW(
+        store.Open("Pingbox")->WriteString("Server", "Host", QString(limit, QLatin1Char('y'))),
+        ERegistryException);
+    EXPECT_EQ(readFile(), "[Server]\nHost=a\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary file left
+    // A pipe put in place after the load is not replaced by the save either.
+    ASSERT_TRUE(QFile::remove(path()));
+    auto ini = store.Open("Pingbox");
+    ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
+    EXPECT_THROW(ini->WriteString("Server", "Host", "x"), ERegistryException);
+    struct stat st {};
+    ASSERT_EQ(::lstat(name.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A Pingbox.ini that a dotfile manager links elsewhere keeps its link: each
+// save atomically replaces the file at the end of the links, and a byte-order
+// mark there is read past and kept.
+TEST_F(IniFileStoreTest, SymlinkedFileIsSavedThroughItsLinkAndABomIsAccepted) {
+    QDir(dir.path()).mkpath("dotfiles/pingbox");
+    const QString target = dir.filePath("dotfiles/pingbox/settings.ini");
+    const QString hop = dir.filePath("dotfiles/current.ini");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xEF\xBB\xBF; from Windows\r\n[Server]\r\nHost=old\r\n");
+    }
+    ASSERT_EQ(::symlink("pingbox/settings.ini", QFile::encodeName(hop).constData()), 0);
+    ASSERT_EQ(::symlink("dotfiles/current.ini", QFile::encodeName(path()).constData()), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &before), 0);
+
+    EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "Host", ""), "old");
+    store.Open("Pingbox")->WriteString("Server", "User", "alice");
+
+    EXPECT_EQ(QFileInfo(path()).symLinkTarget(), hop);
+    EXPECT_EQ(QFileInfo(hop).symLinkTarget(), target);
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().startsWith("\xEF\xBB\xBF; from Windows\n[Server]\nHost=old\n"));
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino); // replaced by a rename, not rewritten in place
+    EXPECT_EQ(after.st_mode & 0777, 0600u);
+    EXPECT_EQ(QDir(dir.filePath("dotfiles/pingbox")).entryList(QDir::Files).size(), 1);
+    auto ini = store.Open("Pingbox");
+    EXPECT_EQ(ini->ReadString("Server", "Host", ""), "old");
+    EXPECT_EQ(ini->ReadString("Server", "User", ""), "alice");
+
+    // A link whose target is gone: the save creates the target.
+    ASSERT_TRUE(QFile::remove(target));
+    EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "User", "dflt"), "dflt");
+    store.Open("Pingbox")->WriteString("Server", "User", "bob");
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "User", ""), "bob");
 }
 
 TEST_F(IniFileStoreTest, UnreadableValueRaisesOnlyWhenRead) {
