@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
 
     // Before the program names itself: the marker's name comes from the
     // program file, so every start of the same file finds the same marker.
-    const QString runtime = FlockInstanceMarker::runtimeFolder();
-    FlockInstanceMarker marker(runtime);
+    FlockInstanceMarker marker;
+    const QString runtime = marker.Folder();
     const TPreviousInstance previous(marker,
                                      TPreviousInstance::markerNameFor(app.applicationFilePath()));
     LocalSocketWindows windows(runtime, previous.Name());
@@ -41,6 +41,10 @@ int main(int argc, char** argv) {
 
     QtDialogs dialogs;
     app.SetDialogs(&dialogs);
+    if (!marker.Problem().isEmpty()) {
+        dialogs.MessageBeep(MB_OK_SOUND);
+        dialogs.MessageDlg(marker.Problem(), TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    }
     IniFileStore registry(IniFileStore::defaultFolder());
     SystemRandom random;
     QtMediaPlayer sound1;
