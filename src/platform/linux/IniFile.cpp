@@ -67,7 +67,9 @@ IniDocument IniDocument::parse(const QByteArray& bytes, const QString& fileName)
                     .arg(number)
                     .arg(QLatin1String(why)));
         };
-        if (text.contains('\0'))
+        // Earlier versions wrote a NUL in a value raw; it is read back as text.
+        const qsizetype nul = text.indexOf('\0');
+        if (nul >= 0 && !text.left(nul).contains('='))
             broken("a NUL byte");
         if (trimmed.isEmpty() || trimmed.startsWith(';') || trimmed.startsWith('#')) {
             // blank or comment

@@ -99,9 +99,16 @@ TEST_F(IniFileStoreTest, OwnSavesOfAwkwardValuesAlwaysLoadBack) {
     store.Open("Pingbox")->WriteString("Server", "Lone", lone);
     EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "Lone", "").size(), 3);
 
-    writeFile("[Server]\nHost=C:\\\\0dir\\\\\\nx\\r\n");
-    EXPECT_EQ(store.Open("Pingbox")->ReadString("Server", "Host", ""),
-              QStringLiteral("C:\\0dir\\\nx\r"));
+    // As earlier versions wrote them: "\\0" was not an escape, a NUL went raw.
+    static constexpr char earlier[] = "[Server]\nHost=C:\\\\0dir\\\\\\nx\\r\nPass=a\0b\n";
+    writeFile(QByteArray(earlier, sizeof earlier - 1));
+    auto old = store.Open("Pingbox");
+    EXPECT_EQ(old->ReadString("Server", "Host", ""), QStringLiteral("C:\\0dir\\\nx\r"));
+    const QString pass = old->ReadString("Server", "Pass", "");
+    EXPECT_EQ(pass, QStringLiteral("a") + QChar(0) + "b");
+    old->WriteString("Server", "Pass", pass);
+    old->WriteString("Server", "User", "u");
+    EXPECT_EQ(readFile(), "[Server]\nHost=C:\\\\0dir\\\\\\nx\\r\nPass=a\\0b\nUser=u\n");
 }
 
 TEST_F(IniFileStoreTest, FileIsPrivateToTheUser) {
