@@ -88,10 +88,16 @@ std::optional<QByteArray> readSettingsFile(const QString& path, qint64 limit) {
         refuseKind(path, st.st_mode);
     if (st.st_size > limit)
         refuseSize(path, limit);
-    // The file may grow while it is read: never read more than limit + 1.
-    QByteArray bytes(qsizetype(limit) + 1, Qt::Uninitialized);
+    // One byte more than its size shows that the file grew since; then reading
+    // goes on, but never beyond limit + 1.
+    QByteArray bytes(qsizetype(st.st_size) + 1, Qt::Uninitialized);
     qsizetype total = 0;
-    while (total < bytes.size()) {
+    for (;;) {
+        if (total == bytes.size()) {
+            if (total > limit)
+                refuseSize(path, limit);
+            bytes.resize(qsizetype(limit) + 1);
+        }
         const ssize_t n = ::read(fd.get(), bytes.data() + total, size_t(bytes.size() - total));
         if (n < 0 && errno == EINTR)
             continue;
@@ -101,8 +107,6 @@ std::optional<QByteArray> readSettingsFile(const QString& path, qint64 limit) {
             break;
         total += n;
     }
-    if (total > limit)
-        refuseSize(path, limit);
     bytes.truncate(total);
     bytes.squeeze();
     return bytes;
