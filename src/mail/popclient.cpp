@@ -635,9 +635,6 @@ void TPOP::deadlinePassed() {
     case Phase::Failed:
         return;
     default:
-        if (lookupId_ >= 0)
-            QHostInfo::abortHostLookup(lookupId_);
-        lookupId_ = -1;
         fail(popErrNoAnswer, {QStringLiteral("the check took longer than %1 s in all")
                                   .arg(deadline_.interval() / 1000.0)});
         return;
