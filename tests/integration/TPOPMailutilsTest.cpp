@@ -7,12 +7,15 @@
 #include "mail/POPErrors.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
 class TPOPMailutils : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        if (geteuid() != 0)
+            return; // each test skips
         server_ = new MailutilsServer;
         if (!server_->start({"empty:pw0:0", "many:pw25:25"}))
             FAIL() << "pop3d: " << server_->error().toStdString();
@@ -22,6 +25,8 @@ protected:
         server_ = nullptr;
     }
     void SetUp() override {
+        if (!server_)
+            GTEST_SKIP() << "GNU pop3d starts only as root: it switches to the mail group";
         ASSERT_GT(server_->stlsPort(), 0);
         TPOP::ClearCapabilityCache();
         pop.SetCaCertificatesFile(server_->caFile());
