@@ -12,6 +12,7 @@
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
 #include "platform/linux/LinuxProgramStarter.h"
+#include "platform/linux/ProcessHardening.h"
 #include "platform/linux/XdgClassesRoot.h"
 #include "platform/qt/Fonts.h"
 #include "platform/qt/LocalSocketWindows.h"
@@ -23,6 +24,7 @@
 #include <QtGui/QIcon>
 
 int main(int argc, char** argv) {
+    keepSecretsOutOfDumps();
     TApplication app(argc, argv);
     initPingboxResources();
     substituteWindowsFonts();

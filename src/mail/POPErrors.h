@@ -19,11 +19,14 @@ enum : std::int16_t {
     popErrLineTooLong = 1021,
     popErrCommandRefused = 1022,
     popErrUnsendableLogin = 1023,
+    popErrNoLoginMethod = 1024,
+    popErrApopUserName = 1025,
     popErrTlsHandshake = 1030,
     popErrTlsCertificate = 1031,
     popErrTlsInjection = 1032,
     popErrTlsRefused = 1033,
     popErrTlsUnavailable = 1034,
+    popErrTlsNotOffered = 1035,
 };
 
 struct POPErrorEntry {
@@ -46,6 +49,11 @@ inline constexpr POPErrorEntry popErrorTable[] = {
                            "administrator can tell what it means."},
     {popErrUnsendableLogin, "The user name or password holds a line break or a NUL character, "
                             "which cannot be sent to a POP3 server. Correct it in the settings."},
+    {popErrNoLoginMethod, "The mail server offers no way to log in that Pingbox can use (a user "
+                          "name and password, SASL PLAIN or APOP), so nothing was sent. What it "
+                          "offers follows; its administrator can tell which one to use."},
+    {popErrApopUserName, "The mail server takes only APOP logins, and APOP cannot carry a user "
+                         "name that holds a blank, so nothing was sent. Check the user name."},
     {popErrTlsHandshake, "A secure (TLS) connection to the mail server could not be set up. Check "
                          "the port: 995 is for secure connections from the start, 110 for plain "
                          "ones."},
@@ -58,6 +66,11 @@ inline constexpr POPErrorEntry popErrorTable[] = {
                        "longer offers it. The password was not sent."},
     {popErrTlsUnavailable, "Secure connections (TLS) are not available on this computer. Install "
                            "the OpenSSL library."},
+    {popErrTlsNotOffered, "The mail server does not offer a secure connection (STLS), so the "
+                          "password was not sent: it would travel readable, and anyone on the way "
+                          "could take it, or may have removed the offer. Use pop3s://name if the "
+                          "server has a secure port. To send the password readable all the same, "
+                          "write the server as pop3+plain://name."},
 };
 
 // The description of an error number; empty for a number not in the table.

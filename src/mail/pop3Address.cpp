@@ -51,8 +51,10 @@ Pop3Address parsePop3Address(const QString& field, std::uint16_t defaultPort) {
         if (name == QLatin1String("pop3s")) {
             a.implicitTls = true;
             a.port = pop3sPort;
+        } else if (name == QLatin1String("pop3+plain")) {
+            a.plainAllowed = true;
         } else if (name != QLatin1String("pop3")) {
-            return failed(shown, "only pop3:// and pop3s:// are understood");
+            return failed(shown, "only pop3://, pop3s:// and pop3+plain:// are understood");
         }
         rest = rest.mid(scheme + 3);
         if (rest.endsWith(u'/'))
@@ -91,7 +93,7 @@ Pop3Address parsePop3Address(const QString& field, std::uint16_t defaultPort) {
         if (!plausibleHostName(a.host))
             return failed(shown, a.host.isEmpty() ? "the name is empty" : "not a host name");
     }
-    if (a.port == pop3sPort)
+    if (a.port == pop3sPort && !a.plainAllowed)
         a.implicitTls = true;
     return a;
 }

@@ -2,6 +2,7 @@
 
 #include <QtCore/QString>
 
+#include <algorithm>
 #include <limits>
 
 Pop3LineReader::Result Pop3LineReader::next(QByteArray& line) {
@@ -67,6 +68,17 @@ void Pop3Capabilities::addLine(const QByteArray& line) {
     if (words.front() == "SASL")
         for (qsizetype i = 1; i < words.size(); ++i)
             sasl.insert(words[i]);
+}
+
+QString Pop3Capabilities::summary() const {
+    QList<QByteArray> all(names.begin(), names.end());
+    std::sort(all.begin(), all.end());
+    QList<QByteArray> mechanisms(sasl.begin(), sasl.end());
+    std::sort(mechanisms.begin(), mechanisms.end());
+    QByteArray text = all.join(' ');
+    if (!mechanisms.isEmpty())
+        text += " (SASL " + mechanisms.join(' ') + ')';
+    return printableServerText(text.isEmpty() ? QByteArray("nothing") : text);
 }
 
 QByteArray apopTimestamp(const QByteArray& greeting) {

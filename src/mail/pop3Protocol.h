@@ -46,9 +46,12 @@ std::optional<std::int32_t> parseStatCount(const QByteArray& text);
 struct Pop3Capabilities {
     QSet<QByteArray> names; // upper case: "USER", "STLS", "PIPELINING", ...
     QSet<QByteArray> sasl;  // upper case mechanism names
+    bool listed = false;    // the server answered CAPA; else nothing is known
 
     bool has(const char* name) const { return names.contains(QByteArray(name)); }
     void addLine(const QByteArray& line);
+    // What the list offers, for an error text.
+    QString summary() const;
 };
 
 // The APOP time stamp "<...>" of a greeting's text, or empty.

@@ -9,6 +9,8 @@
 #include <QtNetwork/QSslConfiguration>
 #include <QtNetwork/QSslSocket>
 
+#include <algorithm>
+
 namespace {
 
 bool transientCode(const QByteArray& code) {
@@ -30,6 +32,8 @@ const char* commandName(int kind) {
 TPOP::TPOP(QObject* parent) : QObject(parent) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &TPOP::timedOut);
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, &TPOP::deadlinePassed);
 }
 
 TPOP::~TPOP() {
@@ -40,6 +44,13 @@ TPOP::~TPOP() {
 
 void TPOP::ClearCapabilityCache() {
     Pop3CapabilityCache::instance().clear();
+}
+
+int TPOP::checkLimitMs() const {
+    if (timeouts_.checkMs > 0)
+        return timeouts_.checkMs;
+    return 2 *
+           std::max({timeouts_.lookupMs, timeouts_.connectMs, timeouts_.tlsMs, timeouts_.replyMs});
 }
 
 bool TPOP::Busy() const {
@@ -68,6 +79,7 @@ void TPOP::Connect() {
         return;
     }
     cacheKey_ = Pop3CapabilityCache::keyOf(address_.host, address_.port, address_.implicitTls);
+    deadline_.start(checkLimitMs());
     startLookup();
 }
 
@@ -79,28 +91,28 @@ void TPOP::Authenticate(const QString& user, const QString& password) {
                                                                : QStringLiteral("password")});
         return;
     }
-    phase_ = Phase::LoggingIn;
     const QByteArray u = user.toUtf8();
     const QByteArray p = password.toUtf8();
-    const bool together = capabilities_.has("PIPELINING");
-    const Command stat{Cmd::Stat, "STAT", QStringLiteral("STAT")};
-    const bool userOffered = capabilities_.names.isEmpty() || capabilities_.has("USER");
-    if (userOffered || (!capabilities_.sasl.contains("PLAIN") && apopStamp_.isEmpty())) {
+    // Nothing goes behind the login command: see the class comment.
+    if (!capabilities_.listed || capabilities_.has("USER")) {
+        phase_ = Phase::LoggingIn;
         send({{Cmd::User, "USER " + u, QStringLiteral("USER ") + user},
-              {Cmd::Pass, "PASS " + p, QStringLiteral("PASS ****")},
-              stat},
-             together);
+              {Cmd::Pass, "PASS " + p, QStringLiteral("PASS ****")}},
+             capabilities_.has("PIPELINING"));
     } else if (capabilities_.sasl.contains("PLAIN")) {
+        phase_ = Phase::LoggingIn;
         authResponse_ = (QByteArray(1, '\0') + u + QByteArray(1, '\0') + p).toBase64();
-        send({{Cmd::AuthPlain, "AUTH PLAIN " + authResponse_, QStringLiteral("AUTH PLAIN ****")},
-              stat},
-             together);
+        send({{Cmd::AuthPlain, "AUTH PLAIN " + authResponse_, QStringLiteral("AUTH PLAIN ****")}},
+             true);
+    } else if (user.contains(u' ') || user.contains(u'\t')) {
+        // The name ends at the first blank of an APOP command.
+        fail(popErrApopUserName, {QStringLiteral("APOP is the only login method offered")});
     } else {
+        phase_ = Phase::LoggingIn;
         const QByteArray digest =
             QCryptographicHash::hash(apopStamp_ + p, QCryptographicHash::Md5).toHex();
-        send({{Cmd::Apop, "APOP " + u + ' ' + digest, QStringLiteral("APOP ") + user + " ****"},
-              stat},
-             together);
+        send({{Cmd::Apop, "APOP " + u + ' ' + digest, QStringLiteral("APOP ") + user + " ****"}},
+             true);
     }
 }
 
@@ -160,6 +172,11 @@ void TPOP::deliverOne() {
             handler(std::int16_t(e.value));
         return;
     case Event::ProtocolChange:
+        // A login asked for on a connection that has ended meanwhile (the
+        // program quit it) would only be refused.
+        if (e.value == popAwaitingLogin &&
+            (e.generation != generation_ || phase_ != Phase::AwaitLogin))
+            return;
         if (auto handler = OnProtocolStateChanged)
             handler(std::int16_t(e.value));
         return;
@@ -411,6 +428,7 @@ void TPOP::handleLine(const QByteArray& line) {
         if (line == ".") {
             inCapaList_ = false;
             awaiting_.pop_front();
+            capabilities_.listed = true;
             capabilitiesKnown();
         } else if (++capaLines_ > 200) {
             fail(popErrProtocol, {QStringLiteral("a capability list without end")});
@@ -475,7 +493,7 @@ void TPOP::handleLine(const QByteArray& line) {
     if (!socket_ || phase_ == Phase::Failed || phase_ == Phase::Handshake || phase_ == Phase::Idle)
         return;
     if (!awaiting_.empty())
-        armTimer(timeouts_.replyMs, phase_);
+        armTimer(phase_ == Phase::Quitting ? timeouts_.quitMs : timeouts_.replyMs, phase_);
     else if (!unsent_.empty())
         sendNext();
     else if (phase_ != Phase::Quitting)
@@ -515,9 +533,7 @@ void TPOP::handleReply(const Command& command, const Pop3Reply& reply) {
             loginRefused(reply);
             return;
         }
-        authResponse_.clear();
-        phase_ = Phase::Counting;
-        setProtocolState(popLoggedIn);
+        loggedIn();
         return;
     case Cmd::Stat: {
         if (!ok) {
@@ -531,8 +547,7 @@ void TPOP::handleReply(const Command& command, const Pop3Reply& reply) {
                  {QStringLiteral("reply to STAT: +OK ") + printableServerText(reply.text)});
             return;
         }
-        phase_ = Phase::LoggedIn;
-        post({Event::Count, *count, {}, {}, generation_});
+        counted(*count);
         return;
     }
     case Cmd::Quit:
@@ -557,14 +572,73 @@ void TPOP::capabilitiesKnown() {
             fail(popErrTlsRefused, {QStringLiteral("STLS is no longer offered")});
             return;
         }
+        if (!loginMayGoPlain()) {
+            fail(popErrTlsNotOffered,
+                 {capabilities_.listed
+                      ? QStringLiteral("the server offers: %1").arg(capabilities_.summary())
+                      : QStringLiteral("the server does not answer CAPA")});
+            return;
+        }
     }
     readyForLogin();
 }
 
+bool TPOP::loginMayGoPlain() const {
+    if (address_.plainAllowed)
+        return true;
+    return plainOnLoopback_ && socket_ && socket_->peerAddress().isLoopback();
+}
+
 void TPOP::readyForLogin() {
+    // A server that lists its capabilities without a login Authenticate can
+    // use gets nothing at all.
+    const auto& c = capabilities_;
+    if (c.listed && !c.has("USER") && !c.sasl.contains("PLAIN") && apopStamp_.isEmpty()) {
+        fail(popErrNoLoginMethod, {QStringLiteral("the server offers: %1").arg(c.summary())});
+        return;
+    }
     phase_ = Phase::AwaitLogin;
     timer_.stop();
     setProtocolState(popAwaitingLogin);
+}
+
+void TPOP::loggedIn() {
+    authResponse_.clear();
+    phase_ = Phase::Counting;
+    setProtocolState(popLoggedIn);
+    const Command stat{Cmd::Stat, "STAT", QStringLiteral("STAT")};
+    if (quitAfterCount_ && capabilities_.has("PIPELINING"))
+        send({stat, {Cmd::Quit, "QUIT", QStringLiteral("QUIT")}}, true);
+    else
+        send({stat}, true);
+}
+
+void TPOP::counted(std::int32_t count) {
+    deadline_.stop();
+    post({Event::Count, count, {}, {}, generation_});
+    if (!quitAfterCount_) {
+        phase_ = Phase::LoggedIn;
+        return;
+    }
+    phase_ = Phase::Quitting;
+    setState(popDisconnecting);
+    if (awaiting_.empty() || awaiting_.back().kind != Cmd::Quit)
+        send({{Cmd::Quit, "QUIT", QStringLiteral("QUIT")}}, true);
+    armTimer(timeouts_.quitMs, Phase::Quitting);
+}
+
+void TPOP::deadlinePassed() {
+    switch (phase_) {
+    case Phase::Idle:
+    case Phase::LoggedIn:
+    case Phase::Quitting:
+    case Phase::Failed:
+        return;
+    default:
+        fail(popErrNoAnswer, {QStringLiteral("the check took longer than %1 s in all")
+                                  .arg(deadline_.interval() / 1000.0)});
+        return;
+    }
 }
 
 void TPOP::loginRefused(const Pop3Reply& reply) {
@@ -655,10 +729,18 @@ void TPOP::fail(int number, QStringList details) {
         return;
     }
     timer_.stop();
+    deadline_.stop();
     if (lookupId_ >= 0)
         QHostInfo::abortHostLookup(lookupId_);
     lookupId_ = -1;
     dropSocket();
+    // What this connection reported and the program has not yet seen no
+    // longer holds: a handler must not act on a session that is gone.
+    const quint64 generation = generation_;
+    std::erase_if(events_, [generation](const Event& e) {
+        return e.generation == generation &&
+               (e.kind == Event::ProtocolChange || e.kind == Event::Count);
+    });
     awaiting_.clear();
     unsent_.clear();
     reader_.clear();
@@ -683,6 +765,7 @@ void TPOP::closeNow() {
 
 void TPOP::finishClose() {
     timer_.stop();
+    deadline_.stop();
     if (QSslSocket* socket = socket_) {
         // Let the goodbye (and TLS close notice) go out before the socket goes.
         QObject::disconnect(socket, nullptr, this, nullptr);

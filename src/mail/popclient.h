@@ -21,9 +21,19 @@ class QSslSocket;
 //
 // One connection: greeting; CAPA (skipped when this server's answer is
 // known); STLS when offered; protocol state 1, and the program answers with
-// Authenticate; USER, PASS and STAT in one write when the server pipelines;
-// protocol state 2 and the count. Every step has a time limit, every reply
-// line a length limit, and every ending passes through state 5 to 6.
+// Authenticate; USER and PASS (in one write when the server pipelines), AUTH
+// PLAIN or APOP; after its +OK, and not before, protocol state 2 and STAT.
+// Some servers hand the connection to another process once the login is
+// accepted and lose whatever was sent behind it.
+//
+// The login goes only over TLS (pop3s, or STLS) or to a loopback address,
+// unless the server field says pop3+plain; nothing is sent when that rule or
+// the server's login methods do not allow it.
+//
+// Every step has a time limit, the whole check from Connect to the count one
+// more, every reply line a length limit, and every ending passes through
+// state 5 to 6. Once a connection has failed, none of its protocol-state or
+// count events is delivered any more.
 class TPOP : public QObject, public POPControl {
     Q_OBJECT
 public:
@@ -33,6 +43,8 @@ public:
         int tlsMs = 20000;
         int replyMs = 30000;
         int quitMs = 5000;
+        // From Connect to the count; 0: twice the longest step limit above.
+        int checkMs = 0;
     };
 
     explicit TPOP(QObject* parent = nullptr);
@@ -60,6 +72,16 @@ public:
 
     void SetTimeouts(const Timeouts& value) { timeouts_ = value; }
     const Timeouts& timeouts() const { return timeouts_; }
+    // The limit of a whole check that Timeouts resolves to.
+    int checkLimitMs() const;
+
+    // For a single check: QUIT follows STAT at once (in the same write when
+    // the server pipelines), and a Quit after the count has nothing to do.
+    void SetQuitAfterCount(bool value) { quitAfterCount_ = value; }
+
+    // A login in plain text may go to a loopback address: nothing leaves the
+    // machine. Tests turn this off to play a distant server on loopback.
+    void SetPlainLoginOnLoopback(bool value) { plainOnLoopback_ = value; }
 
     // A PEM file of further certificate authorities to trust beside the
     // system's store. When never set, the PINGBOX_CA_FILE environment
@@ -125,7 +147,11 @@ private:
     void capabilitiesKnown();
     void startTls();
     void readyForLogin();
+    bool loginMayGoPlain() const;
+    void loggedIn();
+    void counted(std::int32_t count);
     void loginRefused(const Pop3Reply& reply);
+    void deadlinePassed();
 
     void send(std::initializer_list<Command> commands, bool together);
     void sendNext();
@@ -172,6 +198,9 @@ private:
     QByteArray authResponse_;
     QTimer timer_;
     Phase timerPhase_ = Phase::Idle;
+    QTimer deadline_;
+    bool quitAfterCount_ = false;
+    bool plainOnLoopback_ = true;
 
     std::deque<Event> events_;
     bool deliveryScheduled_ = false;

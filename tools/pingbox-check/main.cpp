@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/RandomSource.h"
 #include "platform/linux/IniFileStore.h"
+#include "platform/linux/ProcessHardening.h"
 
 #include <QtCore/QCommandLineParser>
 #include <QtCore/QCoreApplication>
@@ -34,6 +35,8 @@ int exitCodeOf(int number) {
         return exitUnreachable;
     case popErrLoginRefused:
     case popErrUnsendableLogin:
+    case popErrNoLoginMethod:
+    case popErrApopUserName:
         return exitLoginRefused;
     case popErrSessionEnded:
     case popErrNoAnswer:
@@ -47,6 +50,7 @@ int exitCodeOf(int number) {
     case popErrTlsInjection:
     case popErrTlsRefused:
     case popErrTlsUnavailable:
+    case popErrTlsNotOffered:
         return exitTls;
     default:
         return exitOther;
@@ -82,10 +86,30 @@ Account storedAccount() {
     return account;
 }
 
+// No exception may cross the event loop: one that escapes a handler ends the
+// check with exit code 1 and a line on stderr, never an abort with a core.
+class CheckApplication : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QCoreApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            say(QStringLiteral("internal error: %1").arg(exceptionText(e)));
+        } catch (...) {
+            say(QStringLiteral("internal error"));
+        }
+        exit(exitOther);
+        return false;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    keepSecretsOutOfDumps();
+    CheckApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pingbox-check"));
 
     QCommandLineParser parser;
@@ -94,13 +118,17 @@ int main(int argc, char** argv) {
                        "Without --server it uses the account stored by Pingbox. The password "
                        "comes from --password-file or the PINGBOX_PASSWORD environment "
                        "variable, never from the command line.\n\n"
+                       "The login goes only over TLS (pop3s://, or STLS when the server offers "
+                       "it) or to a loopback address; pop3+plain://host lets it go readable "
+                       "where the server offers no TLS.\n\n"
                        "Exit codes: 0 count printed, 2 usage or settings, 3 server unreachable, "
                        "4 login refused, 5 transient (server busy, ended the session or "
                        "stopped answering), 6 protocol error, 7 TLS failure, 1 other."));
     parser.addHelpOption();
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("host, host:port, [v6addr]:port, "
-                                                   "pop3://host[:port] or pop3s://host[:port]"),
+                                                   "pop3://host[:port], pop3s://host[:port] or "
+                                                   "pop3+plain://host[:port]"),
                                     QStringLiteral("server"));
     const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("user name"),
                                   QStringLiteral("name"));
@@ -115,22 +143,25 @@ int main(int argc, char** argv) {
                                     QStringLiteral("checks to run one after another in this "
                                                    "process (default 1)"),
                                     QStringLiteral("n"), QStringLiteral("1"));
-    const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("seconds to wait for each step (default 20)"),
-                                     QStringLiteral("seconds"), QStringLiteral("20"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("seconds to wait for each step (default 20); a whole "
+                       "check may take twice as long"),
+        QStringLiteral("seconds"), QStringLiteral("20"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("print each state and protocol step"));
     parser.addOptions({server, user, passwordFile, caFile, checks, timeout, verbose});
+    // Usage errors name no argument: a password typed in the wrong place
+    // would end up in a terminal's or a status bar's log.
     if (!parser.parse(QCoreApplication::arguments())) {
-        say(parser.errorText());
+        say(QStringLiteral("unknown option, or an option without its value; see --help"));
         return exitUsage;
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(exitOk);
     if (!parser.positionalArguments().isEmpty()) {
-        say(QStringLiteral("unexpected argument %1 (the password is never given on the "
-                           "command line)")
-                .arg(parser.positionalArguments().front()));
+        say(QStringLiteral("unexpected argument (the password is never given on the command "
+                           "line); see --help"));
         return exitUsage;
     }
 
@@ -157,7 +188,7 @@ int main(int argc, char** argv) {
         if (parser.isSet(passwordFile)) {
             QFile file(parser.value(passwordFile));
             if (!file.open(QIODevice::ReadOnly)) {
-                say(QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()));
+                say(QStringLiteral("cannot read the --password-file: %1").arg(file.errorString()));
                 return exitUsage;
             }
             QByteArray line = file.readLine(4096);
@@ -189,6 +220,7 @@ int main(int argc, char** argv) {
     TPOP::Timeouts limits;
     limits.lookupMs = limits.connectMs = limits.tlsMs = limits.replyMs = seconds * 1000;
     pop.SetTimeouts(limits);
+    pop.SetQuitAfterCount(true);
     if (parser.isSet(caFile))
         pop.SetCaCertificatesFile(parser.value(caFile));
     pop.SetRemoteHost(account.server);

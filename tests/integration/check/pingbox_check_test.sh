@@ -43,6 +43,15 @@ expect 0 4 "password from a file" -- \
     "$check" --server "localhost:$POP3_PORT" --user demo --password-file "$work/pass"
 expect 2 "" "a password on the command line is refused" -- \
     "$check" --server "localhost:$POP3_PORT" --user demo s3cret
+no_echo() { # a usage error names no argument
+    if grep -q s3cret "$work/stderr"; then
+        echo "FAIL: $1: the usage error shows the argument" >&2
+        failures=$((failures + 1))
+    fi
+}
+no_echo "a stray argument"
+expect 2 "" "an unknown option is refused" -- "$check" --s3cret
+no_echo "an unknown option"
 expect 4 "" "a wrong password" -- \
     env PINGBOX_PASSWORD=wrong "$check" --server "localhost:$POP3_PORT" --user demo
 expect 7 "" "a certificate nobody trusts" -- \
@@ -51,5 +60,36 @@ expect 7 "" "a certificate nobody trusts" -- \
 expect 3 "" "a stopped server" -- \
     env PINGBOX_PASSWORD=s3cret "$check" --server "localhost:$POP3_PORT" --user demo
 
-echo "$((8 - failures)) passed, $failures failed"
+# A reply nobody asked for right after the capability list fails the session
+# while its request for a login is still queued: a protocol error, no abort.
+coproc UNASKED { python3 "$root/tests/integration/check/scripted_pop.py" unasked; }
+read -r port <&"${UNASKED[0]}"
+expect 6 "" "a reply nobody asked for" -- \
+    env PINGBOX_PASSWORD=s3cret "$check" --server "127.0.0.1:$port" --user demo --timeout 10
+wait "$UNASKED_PID" 2>/dev/null
+
+# The process keeps itself out of core dumps, even where the shell allows them.
+coproc SILENT { python3 "$root/tests/integration/check/scripted_pop.py" silent; }
+read -r port <&"${SILENT[0]}"
+(ulimit -c unlimited 2>/dev/null; exec env PINGBOX_PASSWORD=s3cret "$check" \
+    --server "127.0.0.1:$port" --user demo --timeout 30 >/dev/null 2>&1) &
+checker=$!
+core=""
+for _ in $(seq 200); do
+    core=$(awk '/^Max core file size/ {print $5}' "/proc/$checker/limits" 2>/dev/null)
+    [ "$core" = 0 ] && break
+    sleep 0.05
+done
+kill "$checker" 2>/dev/null
+wait "$checker" 2>/dev/null
+kill "$SILENT_PID" 2>/dev/null
+wait "$SILENT_PID" 2>/dev/null
+if [ "$core" = 0 ]; then
+    echo "ok: no core dumps"
+else
+    echo "FAIL: no core dumps: the core size limit is '$core'" >&2
+    failures=$((failures + 1))
+fi
+
+echo "$((12 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

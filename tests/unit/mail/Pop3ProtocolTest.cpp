@@ -11,6 +11,7 @@ struct AddressCase {
     const char* host; // nullptr: the field is refused
     int port;
     bool tls;
+    bool plain = false;
 };
 
 class Pop3AddressTest : public ::testing::TestWithParam<AddressCase> {};
@@ -26,6 +27,7 @@ TEST_P(Pop3AddressTest, Parses) {
     EXPECT_EQ(a.host, QString::fromUtf8(c.host));
     EXPECT_EQ(a.port, c.port);
     EXPECT_EQ(a.implicitTls, c.tls);
+    EXPECT_EQ(a.plainAllowed, c.plain);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,6 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"POP3S://mail.example.org:9995/", "mail.example.org", 9995, true},
         AddressCase{"pop3://mail.example.org", "mail.example.org", 110, false},
         AddressCase{"pop3://[::1]:995", "::1", 995, true},
+        AddressCase{"pop3+plain://mail.example.org", "mail.example.org", 110, false, true},
+        AddressCase{"POP3+PLAIN://mail.example.org:995", "mail.example.org", 995, false, true},
         AddressCase{"bücher.example", "bücher.example", 110, false},
         AddressCase{"", nullptr, 0, false}, AddressCase{"mail example", nullptr, 0, false},
         AddressCase{"host:0", nullptr, 0, false}, AddressCase{"host:65536", nullptr, 0, false},

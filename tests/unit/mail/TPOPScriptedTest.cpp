@@ -76,29 +76,76 @@ TEST_F(TPOPScripted, OneBytePerWriteAndBareLineFeeds) {
     EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C12 S5 S6");
 }
 
-// The server answers nothing until all three commands are in: a client that
-// waited for each reply would time out.
-TEST_F(TPOPScripted, PipelinesLoginAndCountWhenOffered) {
+// USER and PASS go in one write when the server pipelines (it answers
+// nothing until both are in), but nothing goes behind the login command: these
+// servers forget whatever came with it, as some hand the connection to another
+// process once the login is accepted.
+TEST_F(TPOPScripted, NothingTravelsBehindTheLoginCommand) {
+    const QByteArray plain = QByteArray("\0alice\0secret", 13).toBase64();
+    const Script afterLogin = {discardPending(), expect("STAT"), send("+OK 7 70\r\n"),
+                               expect("QUIT"), send("+OK\r\n")};
+    Script userPass = {send(greeting), expect("CAPA"), send(capaPipelining),
+                       expect("USER"), expect("PASS"), send("+OK\r\n+OK\r\n")};
+    Script saslPlain = {send(greeting), expect("CAPA"),
+                        send("+OK\r\nPIPELINING\r\nSASL PLAIN\r\n.\r\n"),
+                        expect("AUTH PLAIN " + plain), send("+OK\r\n")};
+    const QByteArray stamp = "<1.2@example.org>";
+    Script apop = {send("+OK hi " + stamp + "\r\n"), expect("CAPA"),
+                   send("+OK\r\nPIPELINING\r\n.\r\n"), expect("APOP alice "), send("+OK\r\n")};
+    for (Script* script : {&userPass, &saslPlain, &apop}) {
+        script->insert(script->end(), afterLogin.begin(), afterLogin.end());
+        TPOP::ClearCapabilityCache();
+        ScriptedServer server({*script});
+        PopRecorder rec(pop);
+        ASSERT_TRUE(rec.check(server.address()));
+        EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C7 S5 S6");
+        EXPECT_EQ(server.dropped, QByteArrayList{});
+    }
+}
+
+// pingbox-check's way: STAT and QUIT in one write after the login, and the
+// program's own Quit after the count has nothing left to do.
+TEST_F(TPOPScripted, QuitAfterCountGoesWithStat) {
     ScriptedServer server(
         {{send(greeting), expect("CAPA"), send(capaPipelining), expect("USER"), expect("PASS"),
-          expect("STAT"), send("+OK\r\n+OK\r\n+OK 7 70\r\n"), expect("QUIT"), send("+OK\r\n")}});
+          send("+OK\r\n+OK\r\n"), expect("STAT"), expect("QUIT"), send("+OK 2 20\r\n+OK bye\r\n")},
+         login("+OK 5 50\r\n")});
+    pop.SetQuitAfterCount(true);
     PopRecorder rec(pop);
     ASSERT_TRUE(rec.check(server.address()));
-    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C7 S5 S6");
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C2 S5 S6");
+    // Without PIPELINING, QUIT waits for the count.
+    TPOP::ClearCapabilityCache();
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_TRUE(rec.joined().endsWith("P1 P2 C5 S5 S6")) << rec.joined().toStdString();
+    EXPECT_EQ(server.received.count("QUIT"), 2);
+}
+
+// A server that answers every step just in time still cannot hold a check
+// beyond its overall limit.
+TEST_F(TPOPScripted, WholeCheckHasADeadline) {
+    TPOP::Timeouts limits = generousTimeouts();
+    EXPECT_EQ(pop.checkLimitMs(), 2 * 8000); // twice the longest step
+    limits.checkMs = 1500;
+    pop.SetTimeouts(limits);
+    ScriptedServer server({{pause(600), send(greeting), expect("CAPA"), pause(600), send(capaUser),
+                            expect("USER"), pause(600), send("+OK\r\n"), expect("PASS"), pause(600),
+                            send("+OK\r\n"), expect("STAT"), pause(600), send("+OK 1 1\r\n")}});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(server.address()));
+    EXPECT_TRUE(rec.events.contains(QStringLiteral("E%1").arg(popErrNoAnswer)))
+        << rec.joined().toStdString();
+    EXPECT_TRUE(rec.lastDetail.contains(QStringLiteral("in all"))) << rec.lastDetail.toStdString();
 }
 
 TEST_F(TPOPScripted, RepeatCheckSkipsCapa) {
-    const Script repeat = {send(greeting),
-                           expect("USER"),
-                           expect("PASS"),
-                           expect("STAT"),
-                           send("+OK\r\n+OK\r\n+OK 1 10\r\n"),
-                           expect("QUIT"),
-                           send("+OK\r\n")};
-    ScriptedServer server(
-        {{send(greeting), expect("CAPA"), send(capaPipelining), expect("USER"), expect("PASS"),
-          expect("STAT"), send("+OK\r\n+OK\r\n+OK 1 10\r\n"), expect("QUIT"), send("+OK\r\n")},
-         repeat});
+    const Script repeat = {send(greeting),         expect("USER"), expect("PASS"),
+                           send("+OK\r\n+OK\r\n"), expect("STAT"), send("+OK 1 10\r\n"),
+                           expect("QUIT"),         send("+OK\r\n")};
+    ScriptedServer server({{send(greeting), expect("CAPA"), send(capaPipelining), expect("USER"),
+                            expect("PASS"), send("+OK\r\n+OK\r\n"), expect("STAT"),
+                            send("+OK 1 10\r\n"), expect("QUIT"), send("+OK\r\n")},
+                           repeat});
     PopRecorder rec(pop);
     ASSERT_TRUE(rec.check(server.address()));
     ASSERT_TRUE(rec.check(server.address()));
@@ -160,6 +207,7 @@ TEST_P(TPOPErrorPaths, EndsInOneErrorAndClosed) {
         << rec.joined().toStdString();
     EXPECT_TRUE(rec.joined().endsWith("S5 S6")) << rec.joined().toStdString();
     EXPECT_TRUE(rec.events.filter(QRegularExpression("^C")).isEmpty());
+    EXPECT_FALSE(rec.events.contains("X")) << rec.joined().toStdString();
     EXPECT_FALSE(rec.lastDescription.isEmpty());
     EXPECT_EQ(pop.State(), popClosed);
     EXPECT_FALSE(pop.Busy());
@@ -224,6 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {send(greeting), expect("CAPA"), send(capaUser), expect("USER"), send("+OK\r\n"),
                    expect("PASS"), send("+OK\r\n")},
                   popErrNoAnswer},
+        // The connection fails while its request for a login is still queued.
         ErrorCase{"ReplyNobodyAskedFor",
                   {send(greeting), expect("CAPA"), send(capaUser + "+OK surprise\r\n")},
                   popErrProtocol},
@@ -246,6 +295,57 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"BadServerField", {}, popErrUnreachable, "mail server %1"},
         ErrorCase{"UnknownScheme", {}, popErrUnreachable, "imap://127.0.0.1:%1"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A login that may not or cannot go out safely sends nothing after CAPA.
+// Loopback counts as distant here, as for a server elsewhere.
+TEST_F(TPOPScripted, UnsafeOrImpossibleLoginSendsNothing) {
+    struct Case {
+        const char* name;
+        Script script;
+        int number;
+        const char* user = "alice";
+    };
+    const QByteArray stamp = "<1.2@example.org>";
+    const Case cases[] = {
+        {"STLS stripped", {send(greeting), expect("CAPA"), send(capaUser)}, popErrTlsNotOffered},
+        {"no CAPA, no STLS",
+         {send(greeting), expect("CAPA"), send("-ERR what\r\n")},
+         popErrTlsNotOffered},
+        {"no usable method",
+         {send(greeting), expect("CAPA"), send("+OK\r\nSASL CRAM-MD5 GSSAPI\r\n.\r\n")},
+         popErrNoLoginMethod},
+        {"APOP and a blank in the name",
+         {send("+OK " + stamp + "\r\n"), expect("CAPA"), send("+OK\r\nTOP\r\n.\r\n")},
+         popErrApopUserName,
+         "alice smith"},
+    };
+    pop.SetPlainLoginOnLoopback(false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPOP::ClearCapabilityCache();
+        ScriptedServer server({c.script});
+        PopRecorder rec(pop, QString::fromUtf8(c.user));
+        // The pop3+plain notation lets a readable login go to a distant
+        // server, but does not lift the other two rules.
+        const QString where = c.number == popErrTlsNotOffered
+                                  ? server.address()
+                                  : QStringLiteral("pop3+plain://") + server.address();
+        ASSERT_TRUE(rec.check(where));
+        EXPECT_EQ(rec.events.filter(QRegularExpression("^([EX]|P2)")),
+                  QStringList{QStringLiteral("E%1").arg(c.number)})
+            << rec.joined().toStdString();
+        EXPECT_EQ(server.received, QByteArrayList{"CAPA"});
+        EXPECT_FALSE(rec.lastDetail.isEmpty());
+    }
+    const QString offered = popErrorDescription(popErrTlsNotOffered);
+    EXPECT_TRUE(offered.contains(QStringLiteral("pop3+plain://"))) << offered.toStdString();
+
+    TPOP::ClearCapabilityCache();
+    ScriptedServer server({login()});
+    PopRecorder rec(pop);
+    ASSERT_TRUE(rec.check(QStringLiteral("pop3+plain://") + server.address()));
+    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C3 S5 S6");
+}
 
 TEST_F(TPOPScripted, LineBreakInPasswordIsRefusedBeforeSending) {
     ScriptedServer server({{send(greeting), expect("CAPA"), send(capaUser)}});

@@ -3,6 +3,7 @@
 // A scripted POP3 server on loopback and a recorder that drives TPOP the way
 // the program does: Authenticate on protocol state 1, Quit after the count
 // and after an error.
+#include "mail/POPErrors.h"
 #include "mail/popclient.h"
 
 #include <QtCore/QTimer>
@@ -14,8 +15,9 @@
 #include <vector>
 
 struct ScriptStep {
-    enum Kind { Send, Expect, Close, Drip } kind;
+    enum Kind { Send, Expect, Close, Drip, Discard, Pause } kind;
     QByteArray data;
+    int ms = 0;
 };
 
 inline ScriptStep send(const QByteArray& bytes) {
@@ -32,6 +34,16 @@ inline ScriptStep drip(const QByteArray& bytes) {
     return {ScriptStep::Drip, bytes};
 }
 
+// Forgets every line received and not yet expected, as a server does whose
+// login process hands the connection to a mail process.
+inline ScriptStep discardPending() {
+    return {ScriptStep::Discard, {}};
+}
+// Waits before the next step.
+inline ScriptStep pause(int ms) {
+    return {ScriptStep::Pause, {}, ms};
+}
+
 using Script = std::vector<ScriptStep>;
 
 // Plays one script per accepted connection (the last one again for any
@@ -43,7 +55,8 @@ public:
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection())
                 sessions_.push_back(std::make_unique<Session>(
-                    socket, scripts_[std::min(sessions_.size(), scripts_.size() - 1)], received));
+                    socket, scripts_[std::min(sessions_.size(), scripts_.size() - 1)], received,
+                    dropped));
         });
     }
 
@@ -52,11 +65,13 @@ public:
     int connections() const { return int(sessions_.size()); }
 
     QByteArrayList received;
+    QByteArrayList dropped; // lines a discardPending step forgot
 
 private:
     struct Session : QObject {
-        Session(QTcpSocket* socket, Script script, QByteArrayList& received)
-            : socket_(socket), script_(std::move(script)), received_(received) {
+        Session(QTcpSocket* socket, Script script, QByteArrayList& received,
+                QByteArrayList& dropped)
+            : socket_(socket), script_(std::move(script)), received_(received), dropped_(dropped) {
             connect(socket_, &QTcpSocket::readyRead, this, [this] {
                 buffer_ += socket_->readAll();
                 qsizetype end;
@@ -94,6 +109,22 @@ private:
                 case ScriptStep::Close:
                     socket_->disconnectFromHost();
                     break;
+                case ScriptStep::Discard:
+                    dropped_ += lines_;
+                    lines_.clear();
+                    break;
+                case ScriptStep::Pause:
+                    if (pause_ == PauseState::None) {
+                        pause_ = PauseState::Waiting;
+                        QTimer::singleShot(step.ms, this, [this] {
+                            pause_ = PauseState::Over;
+                            run();
+                        });
+                    }
+                    if (pause_ == PauseState::Waiting)
+                        return;
+                    pause_ = PauseState::None;
+                    break;
                 case ScriptStep::Drip:
                     if (dripped_ < step.data.size()) {
                         socket_->write(step.data.mid(dripped_++, 1));
@@ -111,6 +142,8 @@ private:
         QTcpSocket* socket_;
         Script script_;
         QByteArrayList& received_;
+        QByteArrayList& dropped_;
+        enum class PauseState { None, Waiting, Over } pause_ = PauseState::None;
         QByteArray buffer_;
         QByteArrayList lines_;
         size_t next_ = 0;
@@ -123,7 +156,8 @@ private:
 };
 
 // Records TPOP's events as short words: "S1" state, "P1" protocol state,
-// "C3" count, "E1014" error.
+// "C3" count, "E1014" error, and "X" for an Authenticate that raised: the
+// control asked for a login it could not take.
 class PopRecorder {
 public:
     explicit PopRecorder(TPOP& pop, QString user = QStringLiteral("alice"),
@@ -134,8 +168,13 @@ public:
         pop.OnStateChanged = [this](std::int16_t s) { events << QStringLiteral("S%1").arg(s); };
         pop.OnProtocolStateChanged = [this](std::int16_t s) {
             events << QStringLiteral("P%1").arg(s);
-            if (s == popAwaitingLogin)
-                pop_.Authenticate(pop_.UserId(), pop_.Password());
+            if (s == popAwaitingLogin) {
+                try {
+                    pop_.Authenticate(pop_.UserId(), pop_.Password());
+                } catch (const EPOPError&) {
+                    events << QStringLiteral("X");
+                }
+            }
         };
         pop.OnRefreshMessageCount = [this](std::int32_t n) {
             events << QStringLiteral("C%1").arg(n);
