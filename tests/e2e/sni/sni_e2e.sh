@@ -66,6 +66,11 @@ progress_shown() { has_window "Checking for New Messages..."; }
 progress_gone() { ! progress_shown; }
 registered() { grep -c 'member=StatusNotifierItemRegistered' "$e2e_work/monitor.log"; }
 ms_now() { date +%s%3N; }
+# The icon's silver in the panel's strip: the host drew our pictures.
+panel_draws_icon() {
+    import -window root -crop 1024x32+0+0 "$e2e_work/strip.png" 2>/dev/null &&
+        convert "$e2e_work/strip.png" -format %c histogram:info: | grep -qi '#C0C0C0'
+}
 
 echo "== Pingbox starts before any tray host and checks"
 config=$(e2e_settings Server/Host="$server" Server/User=demo Server/Pass=demo)
@@ -87,7 +92,7 @@ item_property IconPixmap | grep -q "(16, 16" || fail "the item has no 16x16 pict
 menu_path=$(item_property Menu | grep -o "'/[^']*'" | tr -d "'")
 [ "$menu_path" = /MenuBar ] || fail "the item exports no menu: $menu_path"
 # The panel hosts XEmbed too; the bus is preferred and the icon is there once.
-sleep 1
+wait_for 10 panel_draws_icon || fail "the panel does not draw the icon"
 in_tray && fail "the icon is also an XEmbed window"
 screenshot sni-panel
 [ "$(registered)" = 1 ] || fail "$(registered) items registered instead of one"
@@ -119,6 +124,7 @@ since=$(ms_now)
 wait_for 20 has_item || fail "the restarted host did not get the icon"
 echo "   item registered $(($(ms_now) - since)) ms after the watcher appeared"
 item=$(our_item)
+wait_for 10 panel_draws_icon || fail "the restarted panel does not draw the icon"
 
 echo "== Activate, a left click on every such host, starts a check"
 before=$(checks)
