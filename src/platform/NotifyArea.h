@@ -57,7 +57,6 @@ struct NOTIFYICONDATAA {
     bool operator==(const NOTIFYICONDATAA&) const = default;
 };
 
-
 class NotifyArea {
 public:
     using WindowProc = std::function<void(TMessage&)>;

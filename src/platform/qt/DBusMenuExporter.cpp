@@ -83,10 +83,10 @@ QVariantMap DBusMenuExporter::propertiesOf(int id, const QStringList& names) {
         } else {
             properties.insert(QStringLiteral("label"), DBusLabel(action->text()));
             if (action->isCheckable()) {
-                properties.insert(QStringLiteral("toggle-type"), action->actionGroup() &&
-                                                                         action->actionGroup()->isExclusive()
-                                                                     ? QStringLiteral("radio")
-                                                                     : QStringLiteral("checkmark"));
+                properties.insert(QStringLiteral("toggle-type"),
+                                  action->actionGroup() && action->actionGroup()->isExclusive()
+                                      ? QStringLiteral("radio")
+                                      : QStringLiteral("checkmark"));
                 properties.insert(QStringLiteral("toggle-state"), action->isChecked() ? 1 : 0);
             }
         }

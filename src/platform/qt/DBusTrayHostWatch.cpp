@@ -13,10 +13,9 @@ const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
 constexpr int AskTimeoutMs = 2000;
 
 QDBusMessage hostQuestion() {
-    QDBusMessage get =
-        QDBusMessage::createMethodCall(WatcherService, WatcherPath,
-                                       QStringLiteral("org.freedesktop.DBus.Properties"),
-                                       QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        WatcherService, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
     get << WatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
     return get;
 }
@@ -46,8 +45,7 @@ DBusTrayHostWatch::DBusTrayHostWatch(QObject* parent)
     bus_.connect(WatcherService, WatcherPath, WatcherService,
                  QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(hostRegistered()));
     bus_.connect(WatcherService, WatcherPath, WatcherService,
-                 QStringLiteral("StatusNotifierHostUnregistered"), this,
-                 SLOT(hostUnregistered()));
+                 QStringLiteral("StatusNotifierHostUnregistered"), this, SLOT(hostUnregistered()));
     if (bus_.interface()->isServiceRegistered(WatcherService))
         present_ = hostAnswer(bus_.call(hostQuestion(), QDBus::Block, AskTimeoutMs));
 }
@@ -77,12 +75,11 @@ void DBusTrayHostWatch::hostUnregistered() {
 void DBusTrayHostWatch::askWatcher(bool renew) {
     const unsigned generation = ++generation_;
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(hostQuestion(), AskTimeoutMs), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this, pending, generation, renew] {
-                pending->deleteLater();
-                if (generation == generation_)
-                    setPresent(hostAnswer(pending->reply()), renew);
-            });
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending, generation, renew] {
+        pending->deleteLater();
+        if (generation == generation_)
+            setPresent(hostAnswer(pending->reply()), renew);
+    });
 }
 
 void DBusTrayHostWatch::setPresent(bool present, bool renew) {

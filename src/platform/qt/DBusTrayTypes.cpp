@@ -105,6 +105,11 @@ const QDBusArgument& operator>>(const QDBusArgument& a, DBusMenuEvent& v) {
 
 void registerDBusTrayTypes() {
     static const bool done = [] {
+        // Signals and properties name the lists by these names.
+        qRegisterMetaType<DBusTrayPixmaps>("DBusTrayPixmaps");
+        qRegisterMetaType<DBusMenuItems>("DBusMenuItems");
+        qRegisterMetaType<DBusMenuItemKeysList>("DBusMenuItemKeysList");
+        qRegisterMetaType<DBusMenuEvents>("DBusMenuEvents");
         qDBusRegisterMetaType<DBusTrayPixmap>();
         qDBusRegisterMetaType<DBusTrayPixmaps>();
         qDBusRegisterMetaType<DBusTrayToolTip>();

@@ -238,7 +238,8 @@ QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent) {
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         xWatch_ = XTrayWatch::Start([this](xcb_window_t before, xcb_window_t now) {
             // Another host in its place: the icons went with the old one.
-            if (before != XCB_NONE && now != XCB_NONE && before != now && !dbusWatch_->HostPresent()) {
+            if (before != XCB_NONE && now != XCB_NONE && before != now &&
+                !dbusWatch_->HostPresent()) {
                 xHost_ = false;
                 hostsChanged();
             }

@@ -27,8 +27,7 @@ StatusNotifierItem::StatusNotifierItem(const QString& id, QObject* parent)
     registerDBusTrayTypes();
     auto* adaptor = new StatusNotifierItemAdaptor(this);
     connect(this, &StatusNotifierItem::NewIcon, adaptor, &StatusNotifierItemAdaptor::NewIcon);
-    connect(this, &StatusNotifierItem::NewToolTip, adaptor,
-            &StatusNotifierItemAdaptor::NewToolTip);
+    connect(this, &StatusNotifierItem::NewToolTip, adaptor, &StatusNotifierItemAdaptor::NewToolTip);
     // The menu has its own object, so that its adaptor sits at its own path.
     menuObject_ = new QObject(this);
     menuExporter_ = new DBusMenuExporter(menuObject_, nullptr);
