@@ -1,44 +1,82 @@
 #!/bin/bash
-# The real pingbox binary against a real StatusNotifierItem host: xfce4-panel
-# with its tray on Xvfb, on the private session bus this script runs in
-# (dbus-run-session), and a real Dovecot:
-#   sni_e2e.sh ROOT PINGBOX OUTDIR
-# Checks: the host starts after the program and gets the icon, over the bus
-# and not as an XEmbed window although the panel hosts both; one item is
-# registered, never a passing second one; the menu's "Check Email", chosen
-# through com.canonical.dbusmenu as the host does, starts a check; the host
-# restarts and gets the icon again; Activate (a left click) starts a check.
+# The real pingbox binary against a real StatusNotifierItem host on the
+# private session bus this script runs in (dbus-run-session), with a real
+# Dovecot:
+#   sni_e2e.sh ROOT PINGBOX OUTDIR xfce|waybar
+# xfce: xfce4-panel with its tray on Xvfb (X11). waybar: waybar's tray module
+# on sway with its headless backend, Pingbox on native Wayland; sway refuses
+# to run as root, so as root the script runs itself again as nobody.
+# Checks: the host starts after the program and gets the icon (on X11 over
+# the bus and not as an XEmbed window, although the panel hosts both); one
+# item is registered, never a passing second one; the menu's "Check Email",
+# chosen through com.canonical.dbusmenu as the host does, starts a check; the
+# host restarts and gets the icon again; Activate (a left click) starts a
+# check; the item leaves with the program.
 E2E_ROOT=$1
 PINGBOX=$2
 E2E_OUT=$3
+HOST=${4:-xfce}
+if [ "$HOST" = waybar ] && [ "$(id -u)" -eq 0 ]; then
+    mkdir -p "$E2E_OUT" && chown nobody "$E2E_OUT"
+    home=$(mktemp -d /tmp/pingbox-nobody.XXXXXX)
+    chown nobody "$home"
+    runuser -u nobody -- env HOME="$home" dbus-run-session -- "$0" "$@"
+    code=$?
+    rm -rf "$home"
+    exit $code
+fi
 mkdir -p "$E2E_OUT"
 rm -f "$E2E_OUT"/*.png
 source "$E2E_ROOT/tests/e2e/lib.sh"
 
 [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || fail "run me under dbus-run-session"
-bus=$DBUS_SESSION_BUS_ADDRESS
-e2e_start_desktop --no-tray
-export DBUS_SESSION_BUS_ADDRESS=$bus
+
+case $HOST in
+xfce)
+    bus=$DBUS_SESSION_BUS_ADDRESS
+    e2e_start_desktop --no-tray
+    export DBUS_SESSION_BUS_ADDRESS=$bus
+    # The panel's settings come from xfconfd, which the bus starts on demand.
+    panel_config="$e2e_work/panel-config"
+    mkdir -p "$panel_config/xfce4/xfconf/xfce-perchannel-xml"
+    cp "$E2E_ROOT/tests/e2e/sni/xfce4-panel.xml" "$panel_config/xfce4/xfconf/xfce-perchannel-xml/"
+    dbus-update-activation-environment XDG_CONFIG_HOME="$panel_config" DISPLAY="$DISPLAY" ||
+        fail "cannot set the bus's activation environment"
+    start_host() {
+        XDG_CONFIG_HOME="$panel_config" xfce4-panel --disable-wm-check >>"$e2e_work/panel.log" 2>&1 &
+        host_pid=$!
+        e2e_pids+=($host_pid)
+    }
+    ;;
+waybar)
+    sway_runtime="$e2e_work/sway-runtime"
+    mkdir -p "$sway_runtime" && chmod 700 "$sway_runtime"
+    : >"$e2e_work/sway.conf"
+    XDG_RUNTIME_DIR=$sway_runtime WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 \
+        WLR_RENDERER=pixman sway -c "$e2e_work/sway.conf" >"$e2e_work/sway.log" 2>&1 &
+    e2e_pids+=($!)
+    sway_socket() { ls "$sway_runtime" 2>/dev/null | grep -m1 '^wayland-[0-9]*$'; }
+    wait_for 20 sway_socket >/dev/null || fail "sway did not start"
+    # Pingbox has a runtime folder of its own; the socket is named in full.
+    export WAYLAND_DISPLAY="$sway_runtime/$(sway_socket)" QT_QPA_PLATFORM=wayland
+    unset DISPLAY
+    start_host() {
+        XDG_RUNTIME_DIR=$sway_runtime waybar -c "$E2E_ROOT/tests/e2e/sni/waybar.json" \
+            >>"$e2e_work/waybar.log" 2>&1 &
+        host_pid=$!
+        e2e_pids+=($host_pid)
+    }
+    ;;
+*) fail "unknown host $HOST" ;;
+esac
 e2e_start_dovecot 0
 server="localhost:$POP3_PORT"
-
-# The panel's settings come from xfconfd, which the bus starts on demand.
-panel_config="$e2e_work/panel-config"
-mkdir -p "$panel_config/xfce4/xfconf/xfce-perchannel-xml"
-cp "$E2E_ROOT/tests/e2e/sni/xfce4-panel.xml" "$panel_config/xfce4/xfconf/xfce-perchannel-xml/"
-dbus-update-activation-environment XDG_CONFIG_HOME="$panel_config" DISPLAY="$DISPLAY" ||
-    fail "cannot set the bus's activation environment"
 
 # Every item the watcher registers or drops, for the count at the end.
 dbus-monitor "type='signal',interface='org.kde.StatusNotifierWatcher'" >"$e2e_work/monitor.log" 2>&1 &
 e2e_pids+=($!)
 
 WATCHER=(--session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher)
-start_panel() {
-    XDG_CONFIG_HOME="$panel_config" xfce4-panel --disable-wm-check >>"$e2e_work/panel.log" 2>&1 &
-    panel_pid=$!
-    e2e_pids+=($panel_pid)
-}
 # The bus name of our item, as the watcher lists it ("NAME/PATH").
 our_item() {
     local entry
@@ -62,8 +100,6 @@ item_property() {
 }
 checks() { grep -c '^count ' "$e2e_work/state.log" 2>/dev/null; }
 checks_above() { [ "$(checks)" -gt "$1" ]; }
-progress_shown() { has_window "Checking for New Messages..."; }
-progress_gone() { ! progress_shown; }
 registered() { grep -c 'member=StatusNotifierItemRegistered' "$e2e_work/monitor.log"; }
 ms_now() { date +%s%3N; }
 # The icon's silver in the panel's strip: the host drew our pictures.
@@ -79,9 +115,9 @@ wait_for 30 state_has "count 0" || fail "no check at start"
 has_item && fail "an item without a watcher"
 
 echo "== the host starts after Pingbox and gets the icon"
-start_panel
+start_host
 wait_for 20 gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 ||
-    fail "xfce4-panel's tray offers no StatusNotifierWatcher"
+    fail "the $HOST tray offers no StatusNotifierWatcher"
 since=$(ms_now)
 wait_for 20 has_item || fail "the host did not get the icon"
 echo "   item registered $(($(ms_now) - since)) ms after the watcher appeared"
@@ -92,9 +128,11 @@ item_property IconPixmap | grep -q "(16, 16" || fail "the item has no 16x16 pict
 menu_path=$(item_property Menu | grep -o "'/[^']*'" | tr -d "'")
 [ "$menu_path" = /MenuBar ] || fail "the item exports no menu: $menu_path"
 # The panel hosts XEmbed too; the bus is preferred and the icon is there once.
-wait_for 10 panel_draws_icon || fail "the panel does not draw the icon"
-in_tray && fail "the icon is also an XEmbed window"
-screenshot sni-panel
+if [ "$HOST" = xfce ]; then
+    wait_for 10 panel_draws_icon || fail "the panel does not draw the icon"
+    in_tray && fail "the icon is also an XEmbed window"
+    screenshot sni-panel
+fi
 [ "$(registered)" = 1 ] || fail "$(registered) items registered instead of one"
 
 echo "== the host's menu: Check Email starts a check"
@@ -109,31 +147,26 @@ gdbus call --session -d "$item" -o "$menu_path" -m com.canonical.dbusmenu.AboutT
     fail "AboutToShow failed"
 gdbus call --session -d "$item" -o "$menu_path" -m com.canonical.dbusmenu.Event \
     "$check_id" clicked '<int32 0>' 0 >/dev/null || fail "the menu event was refused"
-wait_for 10 progress_shown || fail "Check Email showed no progress window"
 wait_for 30 checks_above "$before" || fail "Check Email did not check"
-wait_for 10 progress_gone || fail "the progress window stayed"
 
 echo "== the host restarts and gets the icon again"
-kill "$panel_pid"
-wait "$panel_pid" 2>/dev/null
-wait_for 10 watcher_gone || fail "the watcher outlived the panel"
-start_panel
+kill "$host_pid"
+wait "$host_pid" 2>/dev/null
+wait_for 10 watcher_gone || fail "the watcher outlived the host"
+start_host
 wait_for 20 gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 ||
-    fail "the restarted panel offers no watcher"
+    fail "the restarted host offers no watcher"
 since=$(ms_now)
 wait_for 20 has_item || fail "the restarted host did not get the icon"
 echo "   item registered $(($(ms_now) - since)) ms after the watcher appeared"
 item=$(our_item)
-wait_for 10 panel_draws_icon || fail "the restarted panel does not draw the icon"
+[ "$HOST" = xfce ] && { wait_for 10 panel_draws_icon || fail "the restarted panel does not draw the icon"; }
 
 echo "== Activate, a left click on every such host, starts a check"
 before=$(checks)
 gdbus call --session -d "$item" -o /StatusNotifierItem -m org.kde.StatusNotifierItem.Activate 5 5 \
     >/dev/null || fail "Activate was refused"
-wait_for 10 progress_shown || fail "Activate showed no progress window"
 wait_for 30 checks_above "$before" || fail "Activate did not check"
-wait_for 10 progress_gone || fail "the progress window stayed"
-screenshot sni-after-activate
 [ "$(registered)" = 2 ] || fail "$(registered) registrations for two host starts"
 kill "$PINGBOX_PID"
 wait "$PINGBOX_PID" 2>/dev/null
