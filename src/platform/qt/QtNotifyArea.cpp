@@ -416,7 +416,19 @@ void QtNotifyArea::showOnDBus(Key key, Shown& shown, const Op& op) {
         item->OnSecondaryActivate = [this, key](int, int) { sendMouse(key, {WM_MBUTTONUP}); };
         item->OnContextMenu = [this, key](int x, int y) {
             menuAt_ = QPoint(x, y);
+            const auto menu = menus_.find(key.first);
+            const QPointer<QMenu> popup = menu == menus_.end() ? nullptr : menu->second;
+            // Wayland makes a popup without a parent window of ours an
+            // ordinary window, which a tiling compositor stretches across the
+            // screen; one of a fixed size it leaves floating at its own size.
+            const bool fix = popup && QGuiApplication::platformName() == QLatin1String("wayland");
+            if (fix)
+                popup->setFixedSize(popup->sizeHint());
             sendMouse(key, {WM_RBUTTONUP});
+            if (fix && popup) {
+                popup->setMinimumSize(0, 0);
+                popup->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            }
             menuAt_.reset();
         };
         const auto menu = menus_.find(key.first);

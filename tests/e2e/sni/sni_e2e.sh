@@ -15,8 +15,8 @@
 E2E_ROOT=$1
 PINGBOX=$2
 E2E_OUT=$3
-HOST=${4:-xfce}
-if [ "$HOST" = waybar ] && [ "$(id -u)" -eq 0 ]; then
+TRAY_HOST=${4:-xfce}
+if [ "$TRAY_HOST" = waybar ] && [ "$(id -u)" -eq 0 ]; then
     mkdir -p "$E2E_OUT" && chown nobody "$E2E_OUT"
     home=$(mktemp -d /tmp/pingbox-nobody.XXXXXX)
     chown nobody "$home"
@@ -31,7 +31,7 @@ source "$E2E_ROOT/tests/e2e/lib.sh"
 
 [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || fail "run me under dbus-run-session"
 
-case $HOST in
+case $TRAY_HOST in
 xfce)
     bus=$DBUS_SESSION_BUS_ADDRESS
     e2e_start_desktop --no-tray
@@ -59,6 +59,8 @@ waybar)
     wait_for 20 sway_socket >/dev/null || fail "sway did not start"
     # Pingbox has a runtime folder of its own; the socket is named in full.
     export WAYLAND_DISPLAY="$sway_runtime/$(sway_socket)" QT_QPA_PLATFORM=wayland
+    SWAYSOCK=$(ls "$sway_runtime"/sway-ipc.*.sock)
+    export SWAYSOCK
     unset DISPLAY
     start_host() {
         XDG_RUNTIME_DIR=$sway_runtime waybar -c "$E2E_ROOT/tests/e2e/sni/waybar.json" \
@@ -67,7 +69,7 @@ waybar)
         e2e_pids+=($host_pid)
     }
     ;;
-*) fail "unknown host $HOST" ;;
+*) fail "unknown host $TRAY_HOST" ;;
 esac
 e2e_start_dovecot 0
 server="localhost:$POP3_PORT"
@@ -100,7 +102,11 @@ item_property() {
 }
 checks() { grep -c '^count ' "$e2e_work/state.log" 2>/dev/null; }
 checks_above() { [ "$(checks)" -gt "$1" ]; }
-registered() { grep -c 'member=StatusNotifierItemRegistered' "$e2e_work/monitor.log"; }
+# Distinct items the watcher took: registering the same one again is no news.
+registered() {
+    grep -A1 'member=StatusNotifierItemRegistered' "$e2e_work/monitor.log" | grep -o '"[^"]*"' |
+        sort -u | wc -l
+}
 ms_now() { date +%s%3N; }
 # The icon's silver in the panel's strip: the host drew our pictures.
 panel_draws_icon() {
@@ -117,7 +123,7 @@ has_item && fail "an item without a watcher"
 echo "== the host starts after Pingbox and gets the icon"
 start_host
 wait_for 20 gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 ||
-    fail "the $HOST tray offers no StatusNotifierWatcher"
+    fail "the $TRAY_HOST tray offers no StatusNotifierWatcher"
 since=$(ms_now)
 wait_for 20 has_item || fail "the host did not get the icon"
 echo "   item registered $(($(ms_now) - since)) ms after the watcher appeared"
@@ -128,7 +134,7 @@ item_property IconPixmap | grep -q "(16, 16" || fail "the item has no 16x16 pict
 menu_path=$(item_property Menu | grep -o "'/[^']*'" | tr -d "'")
 [ "$menu_path" = /MenuBar ] || fail "the item exports no menu: $menu_path"
 # The panel hosts XEmbed too; the bus is preferred and the icon is there once.
-if [ "$HOST" = xfce ]; then
+if [ "$TRAY_HOST" = xfce ]; then
     wait_for 10 panel_draws_icon || fail "the panel does not draw the icon"
     in_tray && fail "the icon is also an XEmbed window"
     screenshot sni-panel
@@ -160,7 +166,7 @@ since=$(ms_now)
 wait_for 20 has_item || fail "the restarted host did not get the icon"
 echo "   item registered $(($(ms_now) - since)) ms after the watcher appeared"
 item=$(our_item)
-[ "$HOST" = xfce ] && { wait_for 10 panel_draws_icon || fail "the restarted panel does not draw the icon"; }
+[ "$TRAY_HOST" = xfce ] && { wait_for 10 panel_draws_icon || fail "the restarted panel does not draw the icon"; }
 
 echo "== Activate, a left click on every such host, starts a check"
 before=$(checks)
@@ -168,8 +174,41 @@ gdbus call --session -d "$item" -o /StatusNotifierItem -m org.kde.StatusNotifier
     >/dev/null || fail "Activate was refused"
 wait_for 30 checks_above "$before" || fail "Activate did not check"
 [ "$(registered)" = 2 ] || fail "$(registered) registrations for two host starts"
+
+echo "== ContextMenu: answered at once, while the popup stays open"
+# A popup's own loop would hold the answer until the menu closes.
+timeout 5 gdbus call --session -d "$item" -o /StatusNotifierItem \
+    -m org.kde.StatusNotifierItem.ContextMenu 40 10 >/dev/null || fail "ContextMenu was not answered"
+if [ "$TRAY_HOST" = xfce ]; then
+    popup_open() { xdotool search --onlyvisible --class pingbox >/dev/null 2>&1; }
+    wait_for 10 popup_open || fail "ContextMenu opened no popup"
+    xdotool key Escape
+else
+    # No parent window to attach a popup to: the menu floats at its own size
+    # instead of being stretched across the output.
+    popup_floats() {
+        swaymsg -t get_tree | python3 -c '
+import json, sys
+def floating(node):
+    for child in node.get("floating_nodes", []):
+        yield child
+    for child in node.get("nodes", []):
+        yield from floating(child)
+menus = [n for n in floating(json.load(sys.stdin)) if n.get("app_id") == "pingbox"]
+sys.exit(0 if menus and all(n["rect"]["width"] < 400 for n in menus) else 1)'
+    }
+    wait_for 10 popup_floats || fail "the popup does not float at its own size"
+    swaymsg '[app_id=pingbox] kill' >/dev/null
+fi
+
+echo "== the item leaves with the program; a start beside a running host adds one item"
 kill "$PINGBOX_PID"
 wait "$PINGBOX_PID" 2>/dev/null
 wait_for 10 sh -c '! gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems | grep -q :' ||
     fail "the item outlived the program"
+e2e_start_pingbox "$config"
+wait_for 20 has_item || fail "the running host did not get the icon"
+wait_for 30 state_has "count 0" || fail "no check at start"
+sleep 1 # time for a passing second item to show
+[ "$(registered)" = 3 ] || fail "$(registered) items for three starts: a passing second one"
 echo "PASS"
