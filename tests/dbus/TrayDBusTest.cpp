@@ -10,7 +10,6 @@
 #include <QtCore/QElapsedTimer>
 #include <QtDBus/QDBusConnectionInterface>
 #include <QtDBus/QDBusPendingCall>
-#include <QtDBus/QDBusReply>
 #include <QtGui/QImage>
 #include <QtGui/QImageWriter>
 #include <QtTest/QSignalSpy>
@@ -36,12 +35,12 @@ bool waitUntil(const std::function<bool()>& condition, int ms = 5000) {
     return true;
 }
 
-QByteArray iconFile(QColor colour, QList<int> sizes) {
+QByteArray iconFile(QColor colour, int size) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "ico");
-    QImage image(sizes.first(), sizes.first(), QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(colour);
     writer.write(image);
     return bytes;
@@ -111,8 +110,8 @@ TEST(TrayOnDBus, ShellCallsBecomeOneItemThatFollowsTheWatcher) {
     QMenu menu;
     menu.addAction(QStringLiteral("&Check Email"));
     area.SetWindowMenu(window.handle, &menu);
-    const HICON still = CreateIconHandle(iconFile(Qt::gray, {16}));
-    const HICON frame = CreateIconHandle(iconFile(Qt::yellow, {16}));
+    const HICON still = CreateIconHandle(iconFile(Qt::gray, 16));
+    const HICON frame = CreateIconHandle(iconFile(Qt::yellow, 16));
 
     // No watcher on the bus: no tray, adds fail.
     EXPECT_EQ(area.TrayProtocol(), QtNotifyArea::Protocol::None);

@@ -1,5 +1,6 @@
 #include "DBusTrayHostWatch.h"
 
+#include <QtCore/QFileInfo>
 #include <QtDBus/QDBusConnectionInterface>
 #include <QtDBus/QDBusMessage>
 #include <QtDBus/QDBusPendingCallWatcher>
@@ -20,6 +21,16 @@ QDBusMessage hostQuestion() {
     return get;
 }
 
+// A session bus we know the address of. Without one libdbus would launch a
+// bus of its own for this process (X11 autolaunch), and no tray host is on
+// that; the XEmbed tray is then the only one.
+bool sessionBusKnown() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+
 bool hostAnswer(const QDBusMessage& reply) {
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
            reply.arguments().first().value<QDBusVariant>().variant().toBool();
@@ -27,14 +38,15 @@ bool hostAnswer(const QDBusMessage& reply) {
 
 } // namespace
 
-DBusTrayHostWatch::DBusTrayHostWatch(QObject* parent)
-    : QObject(parent), bus_(QDBusConnection::sessionBus()) {
-    if (!bus_.isConnected())
+DBusTrayHostWatch::DBusTrayHostWatch(QObject* parent) : QObject(parent) {
+    if (!sessionBusKnown())
         return;
-    serviceWatcher_.setConnection(bus_);
-    serviceWatcher_.setWatchMode(QDBusServiceWatcher::WatchForOwnerChange);
-    serviceWatcher_.addWatchedService(WatcherService);
-    connect(&serviceWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+    bus_ = QDBusConnection::sessionBus();
+    if (!bus_->isConnected())
+        return;
+    serviceWatcher_ = std::make_unique<QDBusServiceWatcher>(
+        WatcherService, *bus_, QDBusServiceWatcher::WatchForOwnerChange);
+    connect(serviceWatcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString& oldOwner, const QString& newOwner) {
                 if (!oldOwner.isEmpty())
                     watcherGone();
@@ -42,12 +54,12 @@ DBusTrayHostWatch::DBusTrayHostWatch(QObject* parent)
                     watcherAppeared();
             });
     // The signals of whichever watcher owns the name, now or later.
-    bus_.connect(WatcherService, WatcherPath, WatcherService,
-                 QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(hostRegistered()));
-    bus_.connect(WatcherService, WatcherPath, WatcherService,
-                 QStringLiteral("StatusNotifierHostUnregistered"), this, SLOT(hostUnregistered()));
-    if (bus_.interface()->isServiceRegistered(WatcherService))
-        present_ = hostAnswer(bus_.call(hostQuestion(), QDBus::Block, AskTimeoutMs));
+    bus_->connect(WatcherService, WatcherPath, WatcherService,
+                  QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(hostRegistered()));
+    bus_->connect(WatcherService, WatcherPath, WatcherService,
+                  QStringLiteral("StatusNotifierHostUnregistered"), this, SLOT(hostUnregistered()));
+    if (bus_->interface()->isServiceRegistered(WatcherService))
+        present_ = hostAnswer(bus_->call(hostQuestion(), QDBus::Block, AskTimeoutMs));
 }
 
 void DBusTrayHostWatch::watcherAppeared() {
@@ -74,7 +86,8 @@ void DBusTrayHostWatch::hostUnregistered() {
 
 void DBusTrayHostWatch::askWatcher(bool renew) {
     const unsigned generation = ++generation_;
-    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(hostQuestion(), AskTimeoutMs), this);
+    auto* pending =
+        new QDBusPendingCallWatcher(bus_->asyncCall(hostQuestion(), AskTimeoutMs), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending, generation, renew] {
         pending->deleteLater();
         if (generation == generation_)

@@ -4,6 +4,9 @@
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusServiceWatcher>
 
+#include <memory>
+#include <optional>
+
 // Whether a StatusNotifierItem host is on the session bus: a
 // org.kde.StatusNotifierWatcher that says a host has registered with it.
 // Follows the bus's own signals (the watcher's name coming and going, its
@@ -34,8 +37,9 @@ private:
     void askWatcher(bool renew);
     void setPresent(bool present, bool renew);
 
-    QDBusConnection bus_;
-    QDBusServiceWatcher serviceWatcher_;
+    // Both none without a session bus: QtDBus is then not even started.
+    std::optional<QDBusConnection> bus_;
+    std::unique_ptr<QDBusServiceWatcher> serviceWatcher_;
     bool present_ = false;
     unsigned generation_ = 0; // answers to older questions are dropped
 };
