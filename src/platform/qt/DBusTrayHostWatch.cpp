@@ -62,6 +62,15 @@ DBusTrayHostWatch::DBusTrayHostWatch(QObject* parent) : QObject(parent) {
         present_ = hostAnswer(bus_->call(hostQuestion(), QDBus::Block, AskTimeoutMs));
 }
 
+bool DBusTrayHostWatch::AskNow() {
+    if (!serviceWatcher_)
+        return false;
+    ++generation_; // older questions have older answers
+    present_ = bus_->interface()->isServiceRegistered(WatcherService) &&
+               hostAnswer(bus_->call(hostQuestion(), QDBus::Block, AskTimeoutMs));
+    return present_;
+}
+
 void DBusTrayHostWatch::watcherAppeared() {
     // A new watcher knows no items, even if it finds a host at once.
     askWatcher(true);

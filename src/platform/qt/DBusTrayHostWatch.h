@@ -19,6 +19,9 @@ public:
     explicit DBusTrayHostWatch(QObject* parent = nullptr);
 
     bool HostPresent() const { return present_; }
+    // Asks the bus now and waits for the answer; no signal. For a caller about
+    // to choose another tray, which a host on its way would make the wrong one.
+    bool AskNow();
 
 signals:
     // The host is there or gone.

@@ -249,12 +249,15 @@ QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent) {
     if (xWatch_)
         xHost_ = xWatch_->OwnerPresent();
 #endif
-    // Without the X watch, Qt is asked once; but never while a bus host is
-    // there: Qt 6 decides on its first question, for good, whether its tray
-    // icons go to the bus, and ours do that already.
-    if (!xWatch_ && !dbusWatch_->HostPresent() &&
-        QGuiApplication::platformName() == QLatin1String("xcb"))
-        xHost_ = QSystemTrayIcon::isSystemTrayAvailable();
+    // Qt 6 decides on its first question, for good, whether QSystemTrayIcon
+    // goes to the bus or to XEmbed. Ask it now, while no bus host is there, so
+    // that it keeps to XEmbed: the bus is ours. With a bus host there, Qt is
+    // first asked when that host has gone and XEmbed is to be used.
+    if (!dbusWatch_->HostPresent() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+        if (!xWatch_)
+            xHost_ = available;
+    }
     hostsChanged();
 }
 
@@ -530,10 +533,13 @@ void QtNotifyArea::sendMouse(Key key, const QList<std::uint32_t>& messages) {
 }
 
 void QtNotifyArea::hostsChanged() {
-    // Where both are there, as in KDE's X11 session, the bus is preferred.
-    setProtocol(dbusWatch_->HostPresent() ? Protocol::DBus
-                : xHost_                  ? Protocol::XEmbed
-                                          : Protocol::None);
+    // Where both are there, as in KDE's X11 session, the bus is preferred. A
+    // desktop may bring up its X tray a moment before its bus host: before
+    // XEmbed is chosen the bus is asked at once, not only told later.
+    bool dbus = dbusWatch_->HostPresent();
+    if (!dbus && xHost_ && protocol_ != Protocol::XEmbed)
+        dbus = dbusWatch_->AskNow();
+    setProtocol(dbus ? Protocol::DBus : xHost_ ? Protocol::XEmbed : Protocol::None);
 }
 
 void QtNotifyArea::setProtocol(Protocol protocol) {
