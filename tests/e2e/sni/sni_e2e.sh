@@ -17,12 +17,21 @@ PINGBOX=$2
 E2E_OUT=$3
 TRAY_HOST=${4:-xfce}
 if [ "$TRAY_HOST" = waybar ] && [ "$(id -u)" -eq 0 ]; then
-    mkdir -p "$E2E_OUT" && chown nobody "$E2E_OUT"
-    home=$(mktemp -d /tmp/pingbox-nobody.XXXXXX)
-    chown nobody "$home"
-    runuser -u nobody -- env HOME="$home" dbus-run-session -- "$0" "$@"
+    # The checkout may lie where nobody cannot reach: copy what the run needs.
+    stage=$(mktemp -d /tmp/pingbox-nobody.XXXXXX)
+    chmod 755 "$stage"
+    mkdir -p "$stage/root/tests/e2e/sni" "$stage/root/scripts" "$stage/home" "$stage/out"
+    cp "$E2E_ROOT/tests/e2e/lib.sh" "$E2E_ROOT/tests/e2e/write_settings.py" "$stage/root/tests/e2e/"
+    cp "$E2E_ROOT"/tests/e2e/sni/* "$stage/root/tests/e2e/sni/"
+    cp "$E2E_ROOT/scripts/dovecot-server" "$stage/root/scripts/"
+    cp "$PINGBOX" "$stage/pingbox"
+    chmod -R a+rX "$stage"
+    chown nobody "$stage/home" "$stage/out"
+    runuser -u nobody -- env HOME="$stage/home" dbus-run-session -- \
+        "$stage/root/tests/e2e/sni/sni_e2e.sh" "$stage/root" "$stage/pingbox" "$stage/out" waybar
     code=$?
-    rm -rf "$home"
+    mkdir -p "$E2E_OUT" && cp -r "$stage/out/." "$E2E_OUT/" 2>/dev/null
+    rm -rf "$stage"
     exit $code
 fi
 mkdir -p "$E2E_OUT"
