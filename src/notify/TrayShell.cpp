@@ -201,6 +201,9 @@ void TTrayIcon::SetInterval(std::uint16_t Value) {
 
 void TTrayIcon::SetPopupMenu(QMenu* Value) {
     PopupMenu_ = Value;
+    const QVariant autoPopup = Value ? Value->property(AutoPopupProperty) : QVariant();
+    Area_.SetWindowMenu(WindowHandle_,
+                        autoPopup.isValid() && !autoPopup.toBool() ? nullptr : Value);
 }
 
 void TTrayIcon::SetShowDesign(bool Value) {

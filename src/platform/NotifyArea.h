@@ -7,6 +7,8 @@
 #include <QtCore/QString>
 #include <QtGui/QIcon>
 
+class QMenu;
+
 #include <cstdint>
 #include <functional>
 
@@ -55,7 +57,6 @@ struct NOTIFYICONDATAA {
     bool operator==(const NOTIFYICONDATAA&) const = default;
 };
 
-
 class NotifyArea {
 public:
     using WindowProc = std::function<void(TMessage&)>;
@@ -74,6 +75,13 @@ public:
 
     // The mouse position in screen coordinates.
     virtual QPoint GetCursorPos() = 0;
+
+    // The menu the icons of a window open on a right click, for a tray host
+    // that draws menus itself; null for none. GUI thread.
+    virtual void SetWindowMenu(HWND window, QMenu* menu) {
+        (void)window;
+        (void)menu;
+    }
 };
 
 // The process's icon handle table: an icon handle stands for an icon-file

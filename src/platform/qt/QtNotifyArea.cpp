@@ -1,5 +1,8 @@
 #include "QtNotifyArea.h"
 
+#include "DBusTrayHostWatch.h"
+#include "StatusNotifierItem.h"
+
 #include <QtCore/QSocketNotifier>
 #include <QtGui/QCursor>
 #include <QtWidgets/QApplication>
@@ -218,26 +221,44 @@ void QtNotifyArea::DeleteLater::operator()(QSystemTrayIcon* icon) const {
     icon->deleteLater();
 }
 
-QtNotifyArea::QtNotifyArea(QObject* parent, int hostPollMs) : QObject(parent) {
-    hostPresent_ = QSystemTrayIcon::isSystemTrayAvailable();
+void QtNotifyArea::DeleteItemLater::operator()(StatusNotifierItem* item) const {
+    // It may be answering a host's call right now.
+    item->deleteLater();
+}
+
+QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent) {
+    dbusWatch_ = std::make_unique<DBusTrayHostWatch>();
+    connect(dbusWatch_.get(), &DBusTrayHostWatch::hostChanged, this, &QtNotifyArea::hostsChanged);
+    connect(dbusWatch_.get(), &DBusTrayHostWatch::hostRenewed, this, [this] {
+        for (auto& [key, shown] : shown_)
+            if (shown.item)
+                shown.item->Register();
+    });
 #ifdef PINGBOX_X_TRAY_WATCH
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         xWatch_ = XTrayWatch::Start([this](xcb_window_t before, xcb_window_t now) {
             // Another host in its place: the icons went with the old one.
-            if (before != XCB_NONE && now != XCB_NONE && before != now)
-                setTrayHost(otherTray_);
-            setTrayHost(otherTray_ || now != XCB_NONE);
+            if (before != XCB_NONE && now != XCB_NONE && before != now &&
+                !dbusWatch_->HostPresent()) {
+                xHost_ = false;
+                hostsChanged();
+            }
+            xHost_ = now != XCB_NONE;
+            hostsChanged();
         });
-    if (xWatch_) {
-        // Qt may show icons by another way (a StatusNotifierItem host on the
-        // session bus) that does not come and go with the X selection.
-        otherTray_ = hostPresent_ && !xWatch_->OwnerPresent();
-        return;
-    }
+    if (xWatch_)
+        xHost_ = xWatch_->OwnerPresent();
 #endif
-    // Qt has no signal for a tray host coming or going; ask it now and then.
-    connect(&hostPoll_, &QTimer::timeout, this, &QtNotifyArea::checkTrayHost);
-    hostPoll_.start(hostPollMs);
+    // Qt 6 decides on its first question, for good, whether QSystemTrayIcon
+    // goes to the bus or to XEmbed. Ask it now, while no bus host is there, so
+    // that it keeps to XEmbed: the bus is ours. With a bus host there, Qt is
+    // first asked when that host has gone and XEmbed is to be used.
+    if (!dbusWatch_->HostPresent() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+        if (!xWatch_)
+            xHost_ = available;
+    }
+    hostsChanged();
 }
 
 QtNotifyArea::~QtNotifyArea() = default;
@@ -250,6 +271,14 @@ HWND QtNotifyArea::AllocateHWnd(WindowProc proc) {
 
 void QtNotifyArea::DeallocateHWnd(HWND window) {
     windows_.erase(window);
+    menus_.erase(window);
+}
+
+void QtNotifyArea::SetWindowMenu(HWND window, QMenu* menu) {
+    menus_[window] = menu;
+    for (auto& [key, shown] : shown_)
+        if (key.first == window && shown.item)
+            shown.item->SetMenu(menu);
 }
 
 bool QtNotifyArea::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA& data) {
@@ -284,13 +313,24 @@ bool QtNotifyArea::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATA
 }
 
 QPoint QtNotifyArea::GetCursorPos() {
+    if (menuAt_) {
+        const QPoint at = *menuAt_;
+        menuAt_.reset();
+        return at;
+    }
     return QCursor::pos();
 }
 
 QRect QtNotifyArea::IconGeometry(HWND window, std::uint32_t id) const {
     const auto it = shown_.find({window, id});
-    return it == shown_.end() || !it->second.icon->isVisible() ? QRect()
-                                                               : it->second.icon->geometry();
+    return it == shown_.end() || !it->second.icon || !it->second.icon->isVisible()
+               ? QRect()
+               : it->second.icon->geometry();
+}
+
+QString QtNotifyArea::ItemService(HWND window, std::uint32_t id) const {
+    const auto it = shown_.find({window, id});
+    return it == shown_.end() || !it->second.item ? QString() : it->second.item->Service();
 }
 
 void QtNotifyArea::applyPending() {
@@ -312,6 +352,12 @@ void QtNotifyArea::apply(const Op& op) {
     auto it = shown_.find(key);
     switch (op.message) {
     case NIM_ADD: {
+        if (protocol_ == Protocol::DBus) {
+            showOnDBus(key, shown_[key], op);
+            break;
+        }
+        if (protocol_ != Protocol::XEmbed)
+            break;
         if (it != shown_.end())
             shown_.erase(it);
         Shown& shown = shown_[key];
@@ -330,38 +376,110 @@ void QtNotifyArea::apply(const Op& op) {
         if (op.data.uFlags & NIF_MESSAGE)
             it->second.callbackMessage = op.data.uCallbackMessage;
         setIcon(it->second, op);
-        if ((op.data.uFlags & NIF_TIP) && it->second.icon->toolTip() != op.data.szTip)
-            it->second.icon->setToolTip(op.data.szTip);
+        if (op.data.uFlags & NIF_TIP) {
+            if (it->second.item)
+                it->second.item->SetToolTip(op.data.szTip);
+            else if (it->second.icon && it->second.icon->toolTip() != op.data.szTip)
+                it->second.icon->setToolTip(op.data.szTip);
+        }
         break;
     case NIM_DELETE:
-        if (it != shown_.end())
-            shown_.erase(it);
+        if (it == shown_.end())
+            break;
+        if (it->second.item) {
+            // A delete and an add often come as a pair (the tray shows its
+            // icon anew); the item then stays on the bus as it is, so that the
+            // host sees no item go and come. Only one not added back goes.
+            QMetaObject::invokeMethod(
+                this,
+                [this, key] {
+                    const std::lock_guard guard(lock_);
+                    if (!records_.count(key))
+                        shown_.erase(key);
+                },
+                Qt::QueuedConnection);
+            break;
+        }
+        shown_.erase(it);
         break;
     }
 }
 
-void QtNotifyArea::setIcon(Shown& shown, const Op& op) {
-    if (!(op.data.uFlags & NIF_ICON) ||
-        (op.data.hIcon == shown.hIcon && !shown.icon->icon().isNull()))
+void QtNotifyArea::showOnDBus(Key key, Shown& shown, const Op& op) {
+    shown.icon.reset();
+    shown.callbackMessage = op.data.uCallbackMessage;
+    if (!shown.item) {
+        shown.item.reset(new StatusNotifierItem(QStringLiteral("pingbox")));
+        StatusNotifierItem* item = shown.item.get();
+        item->OnActivate = [this, key](int, int) {
+            // Hosts send Activate on a left click and know no double click: it
+            // stands for the double click that opens the icon.
+            sendMouse(key, MouseMessages(QSystemTrayIcon::DoubleClick, false));
+        };
+        item->OnSecondaryActivate = [this, key](int, int) { sendMouse(key, {WM_MBUTTONUP}); };
+        item->OnContextMenu = [this, key](int x, int y) {
+            menuAt_ = QPoint(x, y);
+            const auto menu = menus_.find(key.first);
+            const QPointer<QMenu> popup = menu == menus_.end() ? nullptr : menu->second;
+            // Wayland makes a popup without a parent window of ours an
+            // ordinary window, which a tiling compositor stretches across the
+            // screen; one of a fixed size it leaves floating at its own size.
+            const bool fix = popup && QGuiApplication::platformName() == QLatin1String("wayland");
+            if (fix)
+                popup->setFixedSize(popup->sizeHint());
+            sendMouse(key, {WM_RBUTTONUP});
+            if (fix && popup) {
+                popup->setMinimumSize(0, 0);
+                popup->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            }
+            menuAt_.reset();
+        };
+        const auto menu = menus_.find(key.first);
+        item->SetMenu(menu == menus_.end() ? nullptr : menu->second.data());
+        setIcon(shown, op);
+        item->SetToolTip(op.data.szTip);
+        item->Register();
         return;
-    shown.hIcon = op.data.hIcon;
-    shown.icon->setIcon(iconFor(op.image));
+    }
+    // The item of a delete just before: it stays, with what the add brings.
+    setIcon(shown, op);
+    if (op.data.uFlags & NIF_TIP)
+        shown.item->SetToolTip(op.data.szTip);
 }
 
-QIcon QtNotifyArea::iconFor(const QByteArray& image) {
+void QtNotifyArea::setIcon(Shown& shown, const Op& op) {
+    if (!(op.data.uFlags & NIF_ICON))
+        return;
+    if (shown.item) {
+        if (op.data.hIcon == shown.hIcon && !shown.item->pixmaps().isEmpty())
+            return;
+        shown.hIcon = op.data.hIcon;
+        CachedIcon& cached = iconFor(op.image);
+        if (!cached.pixmaps)
+            cached.pixmaps = dbusTrayPixmaps(cached.icon);
+        shown.item->SetIcon(*cached.pixmaps);
+        return;
+    }
+    if (!shown.icon || (op.data.hIcon == shown.hIcon && !shown.icon->icon().isNull()))
+        return;
+    shown.hIcon = op.data.hIcon;
+    shown.icon->setIcon(iconFor(op.image).icon);
+}
+
+QtNotifyArea::CachedIcon& QtNotifyArea::iconFor(const QByteArray& image) {
     constexpr std::size_t kept = 16;
     for (auto it = icons_.begin(); it != icons_.end(); ++it) {
-        if (it->first == image) {
+        if (it->image == image) {
             auto entry = std::move(*it);
             icons_.erase(it);
             icons_.push_back(std::move(entry));
-            return icons_.back().second;
+            return icons_.back();
         }
     }
     if (icons_.size() == kept)
         icons_.pop_front();
-    icons_.emplace_back(image, iconFromIconFile(image));
-    return icons_.back().second;
+    icons_.push_back(CachedIcon{image, iconFromIconFile(image), std::nullopt});
+    return icons_.back();
 }
 
 QList<std::uint32_t> QtNotifyArea::MouseMessages(QSystemTrayIcon::ActivationReason reason,
@@ -394,8 +512,15 @@ void QtNotifyArea::activated(Key key, QSystemTrayIcon::ActivationReason reason) 
         shown.lastTrigger.start();
     else
         shown.lastTrigger.invalidate();
-    const std::uint32_t callbackMessage = shown.callbackMessage;
-    for (const std::uint32_t mouse : MouseMessages(reason, triggerJustBefore)) {
+    sendMouse(key, MouseMessages(reason, triggerJustBefore));
+}
+
+void QtNotifyArea::sendMouse(Key key, const QList<std::uint32_t>& messages) {
+    const auto it = shown_.find(key);
+    if (it == shown_.end())
+        return;
+    const std::uint32_t callbackMessage = it->second.callbackMessage;
+    for (const std::uint32_t mouse : messages) {
         // A handler may have freed the window or removed the icon meanwhile.
         const auto window = windows_.find(key.first);
         if (window == windows_.end())
@@ -407,23 +532,29 @@ void QtNotifyArea::activated(Key key, QSystemTrayIcon::ActivationReason reason) 
     }
 }
 
-void QtNotifyArea::checkTrayHost() {
-    setTrayHost(QSystemTrayIcon::isSystemTrayAvailable());
+void QtNotifyArea::hostsChanged() {
+    // Where both are there, as in KDE's X11 session, the bus is preferred. A
+    // desktop may bring up its X tray a moment before its bus host: before
+    // XEmbed is chosen the bus is asked at once, not only told later.
+    bool dbus = dbusWatch_->HostPresent();
+    if (!dbus && xHost_ && protocol_ != Protocol::XEmbed)
+        dbus = dbusWatch_->AskNow();
+    setProtocol(dbus ? Protocol::DBus : xHost_ ? Protocol::XEmbed : Protocol::None);
 }
 
-void QtNotifyArea::setTrayHost(bool present) {
-    if (present == hostPresent_)
+void QtNotifyArea::setProtocol(Protocol protocol) {
+    if (protocol == protocol_)
         return;
+    const bool wasPresent = hostPresent_;
+    protocol_ = protocol;
     {
         std::lock_guard guard(lock_);
-        hostPresent_ = present;
-        // A host that goes takes its icons with it.
-        if (!present)
-            records_.clear();
+        hostPresent_ = protocol != Protocol::None;
+        // The old host takes its icons with it; a new one knows none.
+        records_.clear();
     }
-    if (!present) {
-        shown_.clear();
-    } else {
+    shown_.clear();
+    if (protocol != Protocol::None) {
         std::map<HWND, WindowProc> windows = windows_;
         for (auto& [window, proc] : windows) {
             if (!windows_.count(window))
@@ -432,5 +563,6 @@ void QtNotifyArea::setTrayHost(bool present) {
             proc(message);
         }
     }
-    emit trayHostChanged(present);
+    if (wasPresent != hostPresent_ || protocol != Protocol::None)
+        emit trayHostChanged(hostPresent_);
 }

@@ -2,11 +2,14 @@
 
 #include "platform/NotifyArea.h"
 
+#include "DBusTrayTypes.h"
+
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QList>
 #include <QtCore/QObject>
+#include <QtCore/QPointer>
 #include <QtCore/QRect>
-#include <QtCore/QTimer>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QSystemTrayIcon>
 
 #include <atomic>
@@ -14,30 +17,41 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <utility>
 
-// The notification area on QSystemTrayIcon (XEmbed or StatusNotifierItem).
-// Records may be added, modified and deleted from any thread: the calls are
-// checked at once and carried out in call order on the GUI thread, the only
-// thread that may touch a QSystemTrayIcon. Activations become the mouse
-// callback messages of the icon's window. The tray host is watched: when one
-// appears (late at login, or after a restart) every window is sent
-// WM_TASKBARCREATED; while none is present, adds fail. On X11 the watch
-// follows the tray selection's owner through X events and costs no wakeups;
-// elsewhere the host is asked every hostPollMs.
+class DBusTrayHostWatch;
+class StatusNotifierItem;
+
+// The notification area on two protocols: a StatusNotifierItem of our own on
+// the session bus while a StatusNotifierWatcher with a host is there, else
+// XEmbed through QSystemTrayIcon on X11. Records may be added, modified and
+// deleted from any thread: the calls are checked at once and carried out in
+// call order on the GUI thread, the only thread that may touch a tray object.
+// Activations become the mouse callback messages of the icon's window. The
+// hosts are watched through X events and bus signals, never on a timer: when
+// one appears (late at login, or after a restart) or the protocol changes,
+// every window is sent WM_TASKBARCREATED; while none is present, adds fail.
 class QtNotifyArea : public QObject, public NotifyArea {
     Q_OBJECT
 public:
-    explicit QtNotifyArea(QObject* parent = nullptr, int hostPollMs = 500);
+    enum class Protocol { None, XEmbed, DBus };
+
+    explicit QtNotifyArea(QObject* parent = nullptr);
     ~QtNotifyArea() override;
 
     HWND AllocateHWnd(WindowProc proc) override;
     void DeallocateHWnd(HWND window) override;
     bool Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA& data) override;
     QPoint GetCursorPos() override;
+    void SetWindowMenu(HWND window, QMenu* menu) override;
 
     bool TrayHostPresent() const { return hostPresent_; }
+    Protocol TrayProtocol() const { return protocol_; }
+    // The bus name of the icon's StatusNotifierItem; empty unless shown on
+    // D-Bus (GUI thread).
+    QString ItemService(HWND window, std::uint32_t id) const;
     // Where the icon is on screen, empty when not shown (GUI thread).
     QRect IconGeometry(HWND window, std::uint32_t id) const;
 
@@ -60,8 +74,13 @@ private:
     struct DeleteLater {
         void operator()(QSystemTrayIcon* icon) const;
     };
+    struct DeleteItemLater {
+        void operator()(StatusNotifierItem* item) const;
+    };
     struct Shown {
+        // One of the two, by the protocol.
         std::unique_ptr<QSystemTrayIcon, DeleteLater> icon;
+        std::unique_ptr<StatusNotifierItem, DeleteItemLater> item;
         std::uint32_t callbackMessage = 0;
         HICON hIcon = 0;
         QElapsedTimer lastTrigger;
@@ -70,10 +89,17 @@ private:
     Q_INVOKABLE void applyPending();
     void apply(const Op& op);
     void setIcon(Shown& shown, const Op& op);
-    QIcon iconFor(const QByteArray& image);
+    struct CachedIcon {
+        QByteArray image;
+        QIcon icon;
+        std::optional<DBusTrayPixmaps> pixmaps;
+    };
+    CachedIcon& iconFor(const QByteArray& image);
+    void showOnDBus(Key key, Shown& shown, const Op& op);
     void activated(Key key, QSystemTrayIcon::ActivationReason reason);
-    void checkTrayHost();
-    void setTrayHost(bool present);
+    void sendMouse(Key key, const QList<std::uint32_t>& messages);
+    void hostsChanged();
+    void setProtocol(Protocol protocol);
 
     // Any thread.
     mutable std::mutex lock_;
@@ -83,14 +109,18 @@ private:
 
     // GUI thread only.
     std::map<HWND, WindowProc> windows_;
+    std::map<HWND, QPointer<QMenu>> menus_;
     HWND nextWindow_ = 0x100;
     std::map<Key, Shown> shown_;
     // The icons made from recent images, newest last. An animation shows the
     // same few pictures over and over: one QIcon for each keeps Qt's cache
     // of scaled pixmaps (keyed by the icon) from filling with copies.
-    std::deque<std::pair<QByteArray, QIcon>> icons_;
-    QTimer hostPoll_;
+    std::deque<CachedIcon> icons_;
     class XTrayWatch;
     std::unique_ptr<XTrayWatch> xWatch_;
-    bool otherTray_ = false; // a tray Qt reaches without the X selection
+    bool xHost_ = false;
+    std::unique_ptr<DBusTrayHostWatch> dbusWatch_;
+    Protocol protocol_ = Protocol::None;
+    // Where the host asked for the menu; the next GetCursorPos answers it.
+    std::optional<QPoint> menuAt_;
 };
