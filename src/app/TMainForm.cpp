@@ -40,6 +40,11 @@ TMainForm::TMainForm(MainFormServices services)
     justOne321_ =
         std::make_unique<TJustOne32>(services_.previousInstance, services_.windows,
                                      services_.app.Title(), [this] { services_.app.Terminate(); });
+    // The window's stored hint colour: pale yellow tooltips. Loaded writes
+    // ShowMainForm (true) as well; start-up writes false after all windows.
+    appEvents1_ = std::make_unique<TAppEvents>();
+    appEvents1_->SetHintColor(12320767);
+    appEvents1_->Loaded();
     buildPopupMenu();
     // A second copy ends as soon as the first has been brought forward; it
     // never shows an icon of its own in the tray.
@@ -74,6 +79,10 @@ void TMainForm::buildPopupMenu() {
     item("Configure1", QStringLiteral("C&onfigure"), &TMainForm::Configure1Click);
     popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
     item("ClosePingbox1", QStringLiteral("Clos&e"), &TMainForm::ClosePingbox1Click);
+    // The same menu is also this window's own right-click menu.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { popupMenu1_->popup(mapToGlobal(at)); });
 }
 
 void TMainForm::createTrayIcon() {
@@ -191,7 +200,10 @@ void TMainForm::POPConnectBtnClick() {
 OpenFileRequest TMainForm::OpenDialog1() {
     OpenFileRequest r;
     r.title = QStringLiteral("Select eMail Viewer");
-    r.filter = QStringLiteral("Executable Applications|*.exe");
+    // Programs on this desktop have no suffix: they are found by being
+    // executable. The ".exe" choice stays for Windows programs run by Wine.
+    r.filter = QStringLiteral("Programs|*|Executable Applications|*.exe");
+    r.programsFilter = QStringLiteral("Programs");
     r.defaultExt = QStringLiteral("exe");
     r.initialDir = QStringLiteral("/");
     r.hideReadOnly = true;

@@ -36,8 +36,10 @@ TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* par
     });
 
     url1_.UrlShowCommand = TUrlShowCmd::ssMaximize;
+    // The sparkle runs only while the window is shown: hidden, nothing of it
+    // could be seen, and a resident program should not wake up for it.
+    timer1_.SetEnabled(false);
     timer1_.SetInterval(3000);
-    timer1_.SetEnabled(true);
     timer1_.OnTimer = [this] { Timer1Timer(); };
 }
 
@@ -67,6 +69,12 @@ void TAboutbox::showEvent(QShowEvent* event) {
         move(frame.topLeft());
     }
     QDialog::showEvent(event);
+    timer1_.SetEnabled(true); // first sparkle one period after showing
+}
+
+void TAboutbox::hideEvent(QHideEvent* event) {
+    timer1_.SetEnabled(false);
+    QDialog::hideEvent(event);
 }
 
 bool TAboutbox::eventFilter(QObject* watched, QEvent* event) {
