@@ -17,6 +17,7 @@
 #include "platform/Errors.h"
 #include "platform/MediaPlayer.h"
 #include "platform/TApplication.h"
+#include "platform/qt/X11WindowHints.h"
 #include "ui_TMainForm.h"
 
 #include <QtCore/QFile>
@@ -34,6 +35,7 @@ TMainForm::TMainForm(MainFormServices services)
     SleepFn = [](int ms) { QThread::msleep(ulong(ms)); };
     ui_->setupUi(this);
     setFixedSize(416, 340);
+    requestTitleBarWithoutButtons(*this);
     // The captions of the plain labels size themselves to their text.
     for (QLabel* label : findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lbl"))))
         label->adjustSize();
@@ -302,6 +304,8 @@ void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAbout
     frmCheck_ = frmCheck;
     aboutbox_ = aboutbox;
     netDialog_ = netDialog;
+    if (netDialog_)
+        requestTitleBarWithoutButtons(*netDialog_);
     if (netDialog_)
         netDialog_->SetShowNetError = [this](const QString& flag) {
             ui_->ShowNetError->setText(flag);

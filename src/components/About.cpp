@@ -23,13 +23,7 @@ TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* par
     setFixedSize(372, 325);
 
     ui_->lblWeblink->setText(ProductHomePage());
-    // Texts size themselves to fit, never below their boxes: another face
-    // may be wider than the one the boxes were measured for.
-    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label7, ui_->Label13, ui_->lblWeblink})
-        label->resize(label->size().expandedTo(label->sizeHint()));
-    ui_->Label3->resize(
-        ui_->Label3->width(),
-        std::max(ui_->Label3->height(), ui_->Label3->heightForWidth(ui_->Label3->width())));
+    fitTexts();
     ui_->lblWeblink->installEventFilter(this);
     connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] {
         TApplication::Instance()->Guarded(ui_->BitBtn1, [this] { BitBtn1Click(); });
@@ -44,6 +38,27 @@ TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* par
 }
 
 TAboutbox::~TAboutbox() = default;
+
+void TAboutbox::fitTexts() {
+    // The texts are measured in the faces the desktop really has, which may
+    // run wider than the ones the boxes were drawn for: a text grows to fit,
+    // never below its box, and the line "Version 2.02  Windows 95 and NT"
+    // keeps its gap. The tagline may widen towards the panel's right edge
+    // before it has to wrap.
+    ensurePolished(); // the labels' style sheets give them their fonts
+    const int gap = ui_->Label7->x() - (ui_->Label4->x() + ui_->Label4->width());
+    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label7, ui_->Label13, ui_->lblWeblink})
+        label->resize(label->size().expandedTo(label->sizeHint()));
+    QLabel* tagline = ui_->Label3;
+    const int room = ui_->Panel1->width() - tagline->x() - 8;
+    const int wanted = tagline->fontMetrics().horizontalAdvance(tagline->text()) + 2;
+    tagline->resize(std::clamp(wanted, tagline->width(), std::max(room, tagline->width())),
+                    tagline->height());
+    tagline->resize(tagline->width(),
+                    std::max(tagline->height(), tagline->heightForWidth(tagline->width())));
+    ui_->Label7->move(std::max(ui_->Label7->x(), ui_->Label4->geometry().right() + 1 + gap),
+                      ui_->Label7->y());
+}
 
 TShiney& TAboutbox::Shiney1() {
     return *ui_->Shiney1;

@@ -43,6 +43,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitTexts();
+
     std::unique_ptr<Ui::TAboutbox> ui_;
     TpvlUrl url1_;
     TTimer timer1_;
