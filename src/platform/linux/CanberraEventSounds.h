@@ -5,8 +5,8 @@
 struct ca_context;
 
 // Event sounds through libcanberra, as desktop programs play them. The
-// context is made on the first sound, so a program that never beeps never
-// starts the sound system.
+// library is loaded and its context made on the first sound: a resident
+// program that never beeps carries neither the library nor its decoders.
 class CanberraEventSounds : public EventSounds {
 public:
     CanberraEventSounds() = default;
@@ -17,6 +17,11 @@ public:
     bool Play(const QString& name) override;
 
 private:
+    bool load();
+
+    void* library_ = nullptr;
     ca_context* context_ = nullptr;
-    bool failed_ = false; // no context could be made: do not try again
+    int (*play_)(ca_context*, unsigned, ...) = nullptr;
+    int (*destroy_)(ca_context*) = nullptr;
+    bool failed_ = false; // no library or no context: do not try again
 };

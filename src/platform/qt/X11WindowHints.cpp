@@ -1,5 +1,6 @@
 #include "X11WindowHints.h"
 
+#include <QtCore/QEvent>
 #include <QtGui/QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 #include <QtWidgets/QWidget>
@@ -17,11 +18,8 @@ constexpr std::uint32_t MWM_HINTS_DECORATIONS = 1u << 1;
 constexpr std::uint32_t MWM_FUNC_MOVE = 1u << 2;
 constexpr std::uint32_t MWM_DECOR_BORDER = 1u << 1;
 constexpr std::uint32_t MWM_DECOR_TITLE = 1u << 3;
-} // namespace
 
-void requestTitleBarWithoutButtons(QWidget& window) {
-    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
-        return;
+void writeHints(QWidget& window) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
     if (!connection)
@@ -38,4 +36,24 @@ void requestTitleBarWithoutButtons(QWidget& window) {
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window.winId()), atom->atom,
                         atom->atom, 32, 5, hints);
     xcb_flush(connection);
+}
+
+class HintsOnShow : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType())
+            writeHints(*static_cast<QWidget*>(watched));
+        return false;
+    }
+};
+
+} // namespace
+
+void requestTitleBarWithoutButtons(QWidget& window) {
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        return;
+    window.installEventFilter(new HintsOnShow(&window)); // the window owns it
 }

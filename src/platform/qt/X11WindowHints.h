@@ -7,5 +7,8 @@ class QWidget;
 // states only which functions are allowed and leaves the decorations to the
 // window manager's defaults; window managers that read the Motif hints
 // (xfwm4, KWin, Mutter, Marco, ...) then show the title alone. Does nothing
-// on other platforms. Creates the native window if it does not exist yet.
+// on other platforms. The hints are written each time the window is about
+// to be shown, before the window manager maps it: creating the native window
+// any earlier, while the program starts, kept the tray's menu from opening
+// later on (seen under openbox with trayer).
 void requestTitleBarWithoutButtons(QWidget& window);
