@@ -36,9 +36,6 @@ TMainForm::TMainForm(MainFormServices services)
     ui_->setupUi(this);
     setFixedSize(416, 340);
     requestTitleBarWithoutButtons(*this);
-    // The captions of the plain labels size themselves to their text.
-    for (QLabel* label : findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lbl"))))
-        label->adjustSize();
     justOne321_ =
         std::make_unique<TJustOne32>(services_.previousInstance, services_.windows,
                                      services_.app.Title(), [this] { services_.app.Terminate(); });
@@ -54,7 +51,6 @@ TMainForm::TMainForm(MainFormServices services)
         return;
     createTrayIcon();
     bindControls();
-    drawPlayButton();
     bindPOP();
     ePOPServerChange();
     timer1_.OnTimer = [this] { Timer1Timer(); };
@@ -117,14 +113,27 @@ void TMainForm::bindControls() {
     bind(ui_->Button5, &TMainForm::Button5Click);
     bind(ui_->Button3, &TMainForm::ClosePingbox1Click);
     ui_->ShowNetError->setVisible(false);
-    ui_->Image1->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/envelope.png")));
-    ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/mailbox.png")));
-    ui_->Image3->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/bell.png")));
     ui_->LeftPanel->setStyleSheet(
         QStringLiteral("#LeftPanel { background-color: rgb(0, 64, 128); }"));
     QPalette strip = ui_->TopStrip->palette();
     strip.setColor(QPalette::Window, palette().color(QPalette::Dark));
     ui_->TopStrip->setPalette(strip);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    // Sized and drawn when first shown, not at start-up: a resident program
+    // whose window stays hidden never loads the pictures and fonts this takes.
+    if (!measured_) {
+        measured_ = true;
+        ui_->Image1->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/envelope.png")));
+        ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/mailbox.png")));
+        ui_->Image3->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/bell.png")));
+        // The captions of the plain labels size themselves to their text.
+        for (QLabel* label : findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lbl"))))
+            label->adjustSize();
+        drawPlayButton();
+    }
+    QWidget::showEvent(event);
 }
 
 void TMainForm::drawPlayButton() {

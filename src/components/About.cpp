@@ -23,7 +23,6 @@ TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* par
     setFixedSize(372, 325);
 
     ui_->lblWeblink->setText(ProductHomePage());
-    fitTexts();
     ui_->lblWeblink->installEventFilter(this);
     connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] {
         TApplication::Instance()->Guarded(ui_->BitBtn1, [this] { BitBtn1Click(); });
@@ -78,6 +77,15 @@ void TAboutbox::Timer1Timer() {
 }
 
 void TAboutbox::showEvent(QShowEvent* event) {
+    // Pictures loaded and texts measured when first shown, not at start-up:
+    // the images, fonts and style sheets this takes stay out of a resident
+    // program until then.
+    if (!fitted_) {
+        ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/about/envelope.png")));
+        ui_->Image3->setPixmap(QPixmap(QStringLiteral(":/pingbox/about/letters.png")));
+        fitTexts();
+        fitted_ = true;
+    }
     if (QScreen* s = screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(s->availableGeometry().center());

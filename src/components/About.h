@@ -48,4 +48,5 @@ private:
     std::unique_ptr<Ui::TAboutbox> ui_;
     TpvlUrl url1_;
     TTimer timer1_;
+    bool fitted_ = false;
 };
