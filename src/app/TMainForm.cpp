@@ -17,6 +17,7 @@
 #include "platform/Errors.h"
 #include "platform/MediaPlayer.h"
 #include "platform/TApplication.h"
+#include "platform/qt/X11WindowHints.h"
 #include "ui_TMainForm.h"
 
 #include <QtCore/QFile>
@@ -34,12 +35,15 @@ TMainForm::TMainForm(MainFormServices services)
     SleepFn = [](int ms) { QThread::msleep(ulong(ms)); };
     ui_->setupUi(this);
     setFixedSize(416, 340);
-    // The captions of the plain labels size themselves to their text.
-    for (QLabel* label : findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lbl"))))
-        label->adjustSize();
+    requestTitleBarWithoutButtons(*this);
     justOne321_ =
         std::make_unique<TJustOne32>(services_.previousInstance, services_.windows,
                                      services_.app.Title(), [this] { services_.app.Terminate(); });
+    // The window's stored hint colour: pale yellow tooltips. Loaded writes
+    // ShowMainForm (true) as well; start-up writes false after all windows.
+    appEvents1_ = std::make_unique<TAppEvents>();
+    appEvents1_->SetHintColor(12320767);
+    appEvents1_->Loaded();
     buildPopupMenu();
     // A second copy ends as soon as the first has been brought forward; it
     // never shows an icon of its own in the tray.
@@ -47,7 +51,6 @@ TMainForm::TMainForm(MainFormServices services)
         return;
     createTrayIcon();
     bindControls();
-    drawPlayButton();
     bindPOP();
     ePOPServerChange();
     timer1_.OnTimer = [this] { Timer1Timer(); };
@@ -74,6 +77,10 @@ void TMainForm::buildPopupMenu() {
     item("Configure1", QStringLiteral("C&onfigure"), &TMainForm::Configure1Click);
     popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N1"));
     item("ClosePingbox1", QStringLiteral("Clos&e"), &TMainForm::ClosePingbox1Click);
+    // The same menu is also this window's own right-click menu.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { popupMenu1_->popup(mapToGlobal(at)); });
 }
 
 void TMainForm::createTrayIcon() {
@@ -106,14 +113,27 @@ void TMainForm::bindControls() {
     bind(ui_->Button5, &TMainForm::Button5Click);
     bind(ui_->Button3, &TMainForm::ClosePingbox1Click);
     ui_->ShowNetError->setVisible(false);
-    ui_->Image1->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/envelope.png")));
-    ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/mailbox.png")));
-    ui_->Image3->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/bell.png")));
     ui_->LeftPanel->setStyleSheet(
         QStringLiteral("#LeftPanel { background-color: rgb(0, 64, 128); }"));
     QPalette strip = ui_->TopStrip->palette();
     strip.setColor(QPalette::Window, palette().color(QPalette::Dark));
     ui_->TopStrip->setPalette(strip);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    // Sized and drawn when first shown, not at start-up: a resident program
+    // whose window stays hidden never loads the pictures and fonts this takes.
+    if (!measured_) {
+        measured_ = true;
+        ui_->Image1->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/envelope.png")));
+        ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/mailbox.png")));
+        ui_->Image3->setPixmap(QPixmap(QStringLiteral(":/pingbox/pictures/bell.png")));
+        // The captions of the plain labels size themselves to their text.
+        for (QLabel* label : findChildren<QLabel*>(QRegularExpression(QStringLiteral("^lbl"))))
+            label->adjustSize();
+        drawPlayButton();
+    }
+    QWidget::showEvent(event);
 }
 
 void TMainForm::drawPlayButton() {
@@ -191,7 +211,10 @@ void TMainForm::POPConnectBtnClick() {
 OpenFileRequest TMainForm::OpenDialog1() {
     OpenFileRequest r;
     r.title = QStringLiteral("Select eMail Viewer");
-    r.filter = QStringLiteral("Executable Applications|*.exe");
+    // Programs on this desktop have no suffix: they are found by being
+    // executable. The ".exe" choice stays for Windows programs run by Wine.
+    r.filter = QStringLiteral("Programs|*|Executable Applications|*.exe");
+    r.programsFilter = QStringLiteral("Programs");
     r.defaultExt = QStringLiteral("exe");
     r.initialDir = QStringLiteral("/");
     r.hideReadOnly = true;
@@ -290,6 +313,8 @@ void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAbout
     frmCheck_ = frmCheck;
     aboutbox_ = aboutbox;
     netDialog_ = netDialog;
+    if (netDialog_)
+        requestTitleBarWithoutButtons(*netDialog_);
     if (netDialog_)
         netDialog_->SetShowNetError = [this](const QString& flag) {
             ui_->ShowNetError->setText(flag);

@@ -148,6 +148,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildPopupMenu();
@@ -171,4 +172,5 @@ private:
     TAboutbox* aboutbox_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
     bool freed_ = false;
+    bool measured_ = false;
 };

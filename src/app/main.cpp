@@ -9,6 +9,7 @@
 #include "mail/popclient.h"
 #include "platform/RandomSource.h"
 #include "platform/TApplication.h"
+#include "platform/linux/CanberraEventSounds.h"
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
 #include "platform/linux/LinuxProgramStarter.h"
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
 
     app.SetTitle(QStringLiteral("Pingbox"));
 
-    QtDialogs dialogs;
+    CanberraEventSounds eventSounds;
+    QtDialogs dialogs(&eventSounds);
     app.SetDialogs(&dialogs);
     if (!marker.Problem().isEmpty()) {
         dialogs.MessageBeep(MB_OK_SOUND);

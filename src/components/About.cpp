@@ -23,25 +23,41 @@ TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* par
     setFixedSize(372, 325);
 
     ui_->lblWeblink->setText(ProductHomePage());
-    // Texts size themselves to fit, never below their boxes: another face
-    // may be wider than the one the boxes were measured for.
-    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label7, ui_->Label13, ui_->lblWeblink})
-        label->resize(label->size().expandedTo(label->sizeHint()));
-    ui_->Label3->resize(
-        ui_->Label3->width(),
-        std::max(ui_->Label3->height(), ui_->Label3->heightForWidth(ui_->Label3->width())));
     ui_->lblWeblink->installEventFilter(this);
     connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] {
         TApplication::Instance()->Guarded(ui_->BitBtn1, [this] { BitBtn1Click(); });
     });
 
     url1_.UrlShowCommand = TUrlShowCmd::ssMaximize;
+    // The sparkle runs only while the window is shown: hidden, nothing of it
+    // could be seen, and a resident program should not wake up for it.
+    timer1_.SetEnabled(false);
     timer1_.SetInterval(3000);
-    timer1_.SetEnabled(true);
     timer1_.OnTimer = [this] { Timer1Timer(); };
 }
 
 TAboutbox::~TAboutbox() = default;
+
+void TAboutbox::fitTexts() {
+    // The texts are measured in the faces the desktop really has, which may
+    // run wider than the ones the boxes were drawn for: a text grows to fit,
+    // never below its box, and the line "Version 2.02  Windows 95 and NT"
+    // keeps its gap. The tagline may widen towards the panel's right edge
+    // before it has to wrap.
+    ensurePolished(); // the labels' style sheets give them their fonts
+    const int gap = ui_->Label7->x() - (ui_->Label4->x() + ui_->Label4->width());
+    for (QLabel* label : {ui_->Label1, ui_->Label4, ui_->Label7, ui_->Label13, ui_->lblWeblink})
+        label->resize(label->size().expandedTo(label->sizeHint()));
+    QLabel* tagline = ui_->Label3;
+    const int room = ui_->Panel1->width() - tagline->x() - 8;
+    const int wanted = tagline->fontMetrics().horizontalAdvance(tagline->text()) + 2;
+    tagline->resize(std::clamp(wanted, tagline->width(), std::max(room, tagline->width())),
+                    tagline->height());
+    tagline->resize(tagline->width(),
+                    std::max(tagline->height(), tagline->heightForWidth(tagline->width())));
+    ui_->Label7->move(std::max(ui_->Label7->x(), ui_->Label4->geometry().right() + 1 + gap),
+                      ui_->Label7->y());
+}
 
 TShiney& TAboutbox::Shiney1() {
     return *ui_->Shiney1;
@@ -61,12 +77,27 @@ void TAboutbox::Timer1Timer() {
 }
 
 void TAboutbox::showEvent(QShowEvent* event) {
+    // Pictures loaded and texts measured when first shown, not at start-up:
+    // the images, fonts and style sheets this takes stay out of a resident
+    // program until then.
+    if (!fitted_) {
+        ui_->Image2->setPixmap(QPixmap(QStringLiteral(":/pingbox/about/envelope.png")));
+        ui_->Image3->setPixmap(QPixmap(QStringLiteral(":/pingbox/about/letters.png")));
+        fitTexts();
+        fitted_ = true;
+    }
     if (QScreen* s = screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(s->availableGeometry().center());
         move(frame.topLeft());
     }
     QDialog::showEvent(event);
+    timer1_.SetEnabled(true); // first sparkle one period after showing
+}
+
+void TAboutbox::hideEvent(QHideEvent* event) {
+    timer1_.SetEnabled(false);
+    QDialog::hideEvent(event);
 }
 
 bool TAboutbox::eventFilter(QObject* watched, QEvent* event) {

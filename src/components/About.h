@@ -39,10 +39,14 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitTexts();
+
     std::unique_ptr<Ui::TAboutbox> ui_;
     TpvlUrl url1_;
     TTimer timer1_;
+    bool fitted_ = false;
 };

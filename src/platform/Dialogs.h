@@ -4,8 +4,16 @@
 
 #include <optional>
 
-// Sounds of MessageBeep.
-enum : unsigned { MB_OK_SOUND = 0, MB_ICONASTERISK_SOUND = 64 };
+// Sounds of MessageBeep: the default beep and the four message kinds; the
+// simple beep is the speaker's (here: the X bell).
+enum : unsigned {
+    MB_OK_SOUND = 0,
+    MB_ICONHAND_SOUND = 0x10,
+    MB_ICONQUESTION_SOUND = 0x20,
+    MB_ICONEXCLAMATION_SOUND = 0x30,
+    MB_ICONASTERISK_SOUND = 0x40,
+    MB_SIMPLE_BEEP = 0xFFFFFFFF
+};
 
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbYesNo };
@@ -13,8 +21,9 @@ enum class TModalResult { mrNone, mrOk, mrYes, mrNo };
 
 struct OpenFileRequest {
     QString title;
-    QString filter;     // "Name|*.a;*.b|Other|*.c" pairs
-    QString defaultExt; // without the dot
+    QString filter;         // "Name|*.a;*.b|Other|*.c" pairs
+    QString defaultExt;     // without the dot; added only to a name that does not exist as typed
+    QString programsFilter; // the filter of that name lists folders and executable files only
     QString initialDir;
     bool pathMustExist = false;
     bool fileMustExist = false;

@@ -1,5 +1,7 @@
 #include "QtDialogs.h"
 
+#include "OpenFileDialog.h"
+#include "platform/EventSounds.h"
 #include "platform/TApplication.h"
 
 #include <QtCore/QFileInfo>
@@ -7,8 +9,27 @@
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
 
-void QtDialogs::MessageBeep(unsigned) {
-    QApplication::beep();
+QString QtDialogs::eventSoundName(unsigned sound) {
+    switch (sound) {
+    case MB_OK_SOUND:
+        return QStringLiteral("bell");
+    case MB_ICONASTERISK_SOUND:
+        return QStringLiteral("dialog-information");
+    case MB_ICONEXCLAMATION_SOUND:
+        return QStringLiteral("dialog-warning");
+    case MB_ICONHAND_SOUND:
+        return QStringLiteral("dialog-error");
+    case MB_ICONQUESTION_SOUND:
+        return QStringLiteral("dialog-question");
+    default:
+        return {};
+    }
+}
+
+void QtDialogs::MessageBeep(unsigned sound) {
+    const QString name = eventSoundName(sound);
+    if (name.isEmpty() || !sounds_ || !sounds_->Play(name))
+        QApplication::beep();
 }
 
 TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
@@ -63,12 +84,7 @@ QString QtDialogs::qtFilter(const QString& filter) {
 }
 
 std::optional<QString> QtDialogs::OpenFile(const OpenFileRequest& request) {
-    QFileDialog dialog(nullptr, request.title, request.initialDir, qtFilter(request.filter));
-    dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::ReadOnly, request.hideReadOnly);
-    if (!request.defaultExt.isEmpty())
-        dialog.setDefaultSuffix(request.defaultExt);
+    OpenFileDialog dialog(request);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first();

@@ -5,15 +5,12 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QEventLoop>
+#include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QTimer>
 #include <QtCore/QUrl>
 #include <QtMultimedia/QAudioOutput>
 #include <QtMultimedia/QMediaPlayer>
-
-namespace {
-constexpr int kOpenTimeoutMs = 5000;
-}
 
 QStringList QtMediaPlayer::defaultSearchFolders() {
     const QString programFolder = QCoreApplication::applicationDirPath();
@@ -64,54 +61,43 @@ void QtMediaPlayer::Open() {
     }
     if (!info.exists() || !info.isFile())
         fail(QStringLiteral("the file does not exist"));
-    if (!info.isReadable())
+    QFile file(info.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("the file cannot be read"));
-
-    player();
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QString error;
-    auto settle = [&] {
-        const auto status = player_->mediaStatus();
-        if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia ||
-            status == QMediaPlayer::InvalidMedia || player_->error() != QMediaPlayer::NoError)
-            loop.quit();
-    };
-    auto c1 = QObject::connect(player_.get(), &QMediaPlayer::mediaStatusChanged, &loop, settle);
-    auto c2 = QObject::connect(player_.get(), &QMediaPlayer::errorOccurred, &loop, settle);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    player_->setSource(QUrl::fromLocalFile(info.absoluteFilePath()));
-    deadline.start(kOpenTimeoutMs);
-    settle();
-    if (deadline.isActive())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    QObject::disconnect(c1);
-    QObject::disconnect(c2);
-
-    const auto status = player_->mediaStatus();
-    if (player_->error() != QMediaPlayer::NoError)
-        fail(player_->errorString().isEmpty() ? QStringLiteral("it cannot be played")
-                                              : player_->errorString());
-    if (status == QMediaPlayer::InvalidMedia)
+    if (!looksLikeMedia(file.read(12)))
         fail(QStringLiteral("it is not a media file that can be played"));
-    if (status != QMediaPlayer::LoadedMedia && status != QMediaPlayer::BufferedMedia) {
-        player_->setSource(QUrl());
-        fail(QStringLiteral("it did not load in time"));
-    }
+    openPath_ = info.absoluteFilePath();
     open_ = true;
+}
+
+bool QtMediaPlayer::looksLikeMedia(const QByteArray& head) {
+    auto at = [&](qsizetype offset, const char* magic) {
+        return head.mid(offset).startsWith(QByteArray(magic));
+    };
+    if (at(0, "RIFF"))
+        return at(8, "WAVE") || at(8, "AVI ") || at(8, "RMID");
+    if (head.size() >= 2 && uchar(head[0]) == 0xFF && (uchar(head[1]) & 0xE0) == 0xE0)
+        return true; // an MPEG audio frame
+    return at(0, "MThd") || at(0, ".snd") || at(0, "OggS") || at(0, "fLaC") || at(0, "ID3");
 }
 
 void QtMediaPlayer::Rewind() {
     if (!open_)
         throw Exception(QStringLiteral("No media file is open"));
-    player_->setPosition(0);
+    if (player_)
+        player_->setPosition(0);
 }
 
 void QtMediaPlayer::Play() {
     if (!open_)
         throw Exception(QStringLiteral("No media file is open"));
-    player_->play();
+    QMediaPlayer& p = player();
+    const QUrl url = QUrl::fromLocalFile(openPath_);
+    if (p.source() != url)
+        p.setSource(url);
+    else
+        p.setPosition(0);
+    p.play();
 }
 
 bool QtMediaPlayer::ReachedEnd() const {

@@ -3,7 +3,11 @@
 #include "components/TKelEncryption.h"
 #include "platform/Errors.h"
 
+#include "components/AppEvent.h"
+
+#include <QtGui/QContextMenuEvent>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QToolTip>
 
 TEST_F(MainFormTest, OkIsEnabledExactlyWhenServerUserAndPasswordHoldSomething) {
     create();
@@ -63,7 +67,9 @@ TEST_F(MainFormTest, BrowseButtonsUseTheirDialogsAndCancelChangesNothing) {
     EXPECT_EQ(ui().SoundFile->text(), "old.wav");
     ASSERT_EQ(dialogs.fileRequests.size(), 2u);
     EXPECT_EQ(dialogs.fileRequests[0].title, "Select eMail Viewer");
-    EXPECT_EQ(dialogs.fileRequests[0].filter, "Executable Applications|*.exe");
+    // Programs are picked by being executable; the ".exe" choice stays.
+    EXPECT_EQ(dialogs.fileRequests[0].filter, "Programs|*|Executable Applications|*.exe");
+    EXPECT_EQ(dialogs.fileRequests[0].programsFilter, "Programs");
     EXPECT_EQ(dialogs.fileRequests[0].defaultExt, "exe");
     EXPECT_TRUE(dialogs.fileRequests[0].fileMustExist);
     EXPECT_EQ(dialogs.fileRequests[1].title, "Select Media or Sound File");
@@ -152,4 +158,57 @@ TEST_F(MainFormTest, WindowHasItsCaptionSizeAndHiddenFlagField) {
     EXPECT_EQ(order, QStringList({"ePOPServer", "eUserName", "ePassword", "EditCheckTime",
                                   "SoundFile", "Button4", "Button5", "Viewer", "Button1",
                                   "POPConnectBtn", "Button2", "Button3"}));
+}
+
+TEST_F(MainFormTest, AppEvents1GivesPaleYellowHintsAndTakesEveryEscapingException) {
+    TApplication& app = *TApplication::Instance();
+    create().show();
+    EXPECT_EQ(GlobalAppEventList.Components(), std::vector<TAppEvents*>{&form->AppEvents1()});
+    EXPECT_EQ(app.HintColor(), 12320767u);
+    EXPECT_EQ(QToolTip::palette().color(QPalette::Inactive, QPalette::ToolTipBase),
+              QColor(255, 255, 187));
+    // Start-up writes false after the window's true; the live value is read.
+    EXPECT_TRUE(app.ShowMainForm());
+    app.SetShowMainForm(false);
+    EXPECT_FALSE(form->AppEvents1().ShowMainForm());
+
+    // An exception escaping a handler goes through the component ...
+    fillConnection("s", "u", "p");
+    ui().EditCheckTime->setText("ten");
+    QStringList seen;
+    form->AppEvents1().OnException = [&](QObject*, const std::exception& e) {
+        seen << QString::fromUtf8(e.what());
+    };
+    ui().POPConnectBtn->click();
+    EXPECT_EQ(seen.size(), 1);
+    EXPECT_TRUE(dialogs.exceptions.isEmpty());
+    // ... and, with no handler there, to the application's display.
+    form->AppEvents1().OnException = nullptr;
+    app.SetDialogs(&dialogs);
+    ui().POPConnectBtn->click();
+    app.SetDialogs(nullptr);
+    EXPECT_EQ(dialogs.exceptions.size(), 1);
+
+    form.reset(); // detached with the window
+    EXPECT_TRUE(GlobalAppEventList.Components().empty());
+    EXPECT_FALSE(app.OnException);
+    app.SetHintColor(0x80000018);
+    app.SetShowMainForm(true);
+}
+
+TEST_F(MainFormTest, RightClickOnTheWindowShowsPopupMenu1AndFieldsKeepTheirOwn) {
+    create().show();
+    QContextMenuEvent onGroup(QContextMenuEvent::Mouse, QPoint(5, 5),
+                              ui().GroupBox1->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(ui().GroupBox1, &onGroup);
+    EXPECT_TRUE(form->PopupMenu1().isVisible());
+    form->PopupMenu1().hide();
+    QContextMenuEvent onField(QContextMenuEvent::Mouse, QPoint(5, 5),
+                              ui().ePOPServer->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(ui().ePOPServer, &onField);
+    QWidget* editMenu = QApplication::activePopupWidget();
+    EXPECT_NE(editMenu, nullptr);
+    EXPECT_NE(editMenu, &form->PopupMenu1());
+    if (editMenu)
+        editMenu->close();
 }

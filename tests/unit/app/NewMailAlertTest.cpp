@@ -3,6 +3,12 @@
 #include "FakeProgramStarter.h"
 #include "mail/TFrmCheck.h"
 #include "notify/Appexec.h"
+#include "platform/qt/QtMediaPlayer.h"
+
+#include <QtCore/QDataStream>
+#include <QtCore/QFile>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QThread>
 
 namespace {
 
@@ -130,4 +136,36 @@ TEST_F(AlertTest, AViewerThatFailsToStartIsNotReported) {
     EXPECT_EQ(form->ViewerApp().AppInstance(), 2);
     EXPECT_FALSE(form->TrayAnimated());
     EXPECT_TRUE(form->Timer1().Enabled());
+}
+
+TEST_F(MainFormTest, ACheckTickDueWhileTheSoundOpensStartsNoSecondCheckOrAlert) {
+    // A real player with a real file: opening it must not let the tick in.
+    QTemporaryDir dir;
+    QFile wav(dir.filePath("tone.wav"));
+    ASSERT_TRUE(wav.open(QIODevice::WriteOnly));
+    QDataStream w(&wav);
+    w.setByteOrder(QDataStream::LittleEndian);
+    w.writeRawData("RIFF", 4);
+    w << quint32(36 + 1600);
+    w.writeRawData("WAVEfmt ", 8);
+    w << quint32(16) << quint16(1) << quint16(1) << quint32(8000) << quint32(16000) << quint16(2)
+      << quint16(16);
+    w.writeRawData("data", 4);
+    w << quint32(1600);
+    w.writeRawData(QByteArray(1600, '\0').constData(), 1600);
+    wav.close();
+    QtMediaPlayer player;
+    form = std::make_unique<TMainForm>(
+        MainFormServices{*TApplication::Instance(), registry, dialogs, desktop.random, player, pop,
+                         starter, desktop.notifyArea, desktop.previous, desktop.windows});
+    form->SleepFn = [](int) {};
+    fillConnection("pop.example.net", "alice", "pw");
+    ui().SoundFile->setText(wav.fileName());
+    pop.state = popConnected;
+    pop.protocolState = popLoggedIn;
+    form->Timer1().SetInterval(1);
+    QThread::msleep(20); // the tick is due before the alert begins
+    pop.OnRefreshMessageCount(2);
+    EXPECT_EQ(dialogs.events, QStringList({"box You have 2 Messages - Start eMail Viewer?"}));
+    EXPECT_EQ(pop.calls, QStringList({"Quit"})); // no RefreshMessageCount from a tick
 }

@@ -37,7 +37,12 @@ TEST_F(AboutTest, WindowAndControls) {
     EXPECT_EQ(box.Url1().UrlShowCommand, TUrlShowCmd::ssMaximize);
     EXPECT_TRUE(box.Url1().Url.isEmpty());
     EXPECT_EQ(box.Timer1().Interval(), 3000u);
-    EXPECT_TRUE(box.Timer1().Enabled());
+    // The sparkle timer runs only while the window is shown.
+    EXPECT_FALSE(box.Timer1().IsRunning());
+    box.show();
+    EXPECT_TRUE(box.Timer1().IsRunning());
+    box.hide();
+    EXPECT_FALSE(box.Timer1().IsRunning());
     EXPECT_EQ(box.Shiney1().geometry(), QRect(100, 256, 25, 25));
     EXPECT_EQ(box.Shiney1().ShineColor, 0xFFFFFFu);
 
