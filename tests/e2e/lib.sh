@@ -44,7 +44,7 @@ wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window 
 # tray host. Qt talks XEmbed to it when no session bus is around.
 e2e_start_desktop() {
     # Xvfb picks a free display itself and tells its number.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$e2e_work/display" \
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$e2e_work/display" \
         >"$e2e_work/xvfb.log" 2>&1 &
     e2e_pids+=($!)
     wait_for 10 test -s "$e2e_work/display" || fail "Xvfb did not start"
@@ -104,11 +104,24 @@ press() {
     xdotool key --clearmodifiers "$2"
 }
 
-# The tray icon's place in the tray host: "X Y W H", or nothing.
+# The tray icon's place in the tray host: "X Y W H", or nothing. Only a
+# window the host has taken in counts: for a moment after it is added, Qt's
+# icon window stands alone at the screen's corner, where a click reaches
+# nothing.
 tray_icon() {
-    xwininfo -root -tree 2>/dev/null | awk '/\("pingbox" "pingbox"\)/ {
-        split($0, a, /\) +/); split(a[2], g, /[ x+]+/);
-        if (g[1] > 4 && g[2] > 4) { print g[5], g[6], g[1], g[2]; exit } }'
+    local host
+    for host in $(xdotool search --class trayer 2>/dev/null); do
+        xwininfo -tree -id "$host" 2>/dev/null | awk '/\("pingbox" "pingbox"\)/ {
+            split($0, a, /\) +/); split(a[2], g, /[ x+]+/);
+            if (g[1] > 4 && g[2] > 4) { print $1; exit } }'
+    done | while read -r icon; do
+        xwininfo -id "$icon" 2>/dev/null | awk '
+            /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
+            /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF }
+            /Map State: IsViewable/ { viewable = 1 }
+            END { if (viewable) print x, y, w, h }'
+        break
+    done
 }
 in_tray() { [ -n "$(tray_icon)" ]; }
 
@@ -118,6 +131,27 @@ click_tray() {
     read -r x y w h <<<"$(tray_icon)"
     [ -n "${h:-}" ] || fail "the icon is not in the tray"
     xdotool mousemove $((x + w / 2)) $((y + h / 2)) sleep 0.2 click --repeat "${2:-1}" --delay 120 "$1"
+}
+
+# The window of Pingbox's open popup menu, or nothing: a window of its own
+# on the screen that the window manager leaves alone and that is no tooltip.
+popup_menu() {
+    local w
+    for w in $(xwininfo -root -children 2>/dev/null | awk '/\("pingbox" "pingbox"\)/ { print $1 }'); do
+        xwininfo -id "$w" 2>/dev/null | grep -q "Override Redirect State: yes" || continue
+        xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable" || continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
+        echo "$w"
+        return 0
+    done
+    return 1
+}
+
+# choose LETTER: once the popup menu is open, types an item's accelerator
+# into it. A key typed before the menu holds the keyboard would go elsewhere.
+choose() {
+    wait_for 5 popup_menu >/dev/null || fail "no popup menu opened"
+    xdotool key --window "$(popup_menu)" "$1"
 }
 
 # screenshot NAME: the whole screen into the artefacts folder.

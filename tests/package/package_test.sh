@@ -178,7 +178,7 @@ fi
 
 # --- the installed program on a display
 # Xvfb picks a free display number itself and writes it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 wait_for 10 grep -q . "$work/display"
 display=:$(head -n 1 "$work/display" 2>/dev/null)
