@@ -3,6 +3,7 @@
 #include <QtCore/QSocketNotifier>
 #include <QtGui/QCursor>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
 
 #include <functional>
 #include <optional>
@@ -37,6 +38,14 @@ struct Xcb {
     decltype(&xcb_request_check) request_check = nullptr;
     decltype(&xcb_poll_for_event) poll_for_event = nullptr;
     decltype(&xcb_flush) flush = nullptr;
+    decltype(&xcb_query_tree) query_tree = nullptr;
+    decltype(&xcb_query_tree_reply) query_tree_reply = nullptr;
+    decltype(&xcb_get_window_attributes) get_window_attributes = nullptr;
+    decltype(&xcb_get_window_attributes_reply) get_window_attributes_reply = nullptr;
+    decltype(&xcb_get_geometry) get_geometry = nullptr;
+    decltype(&xcb_get_geometry_reply) get_geometry_reply = nullptr;
+    decltype(&xcb_translate_coordinates) translate_coordinates = nullptr;
+    decltype(&xcb_translate_coordinates_reply) translate_coordinates_reply = nullptr;
 
     static const Xcb* get() {
         static const std::optional<Xcb> xcb = load();
@@ -71,6 +80,14 @@ private:
         find(x.request_check, "xcb_request_check");
         find(x.poll_for_event, "xcb_poll_for_event");
         find(x.flush, "xcb_flush");
+        find(x.query_tree, "xcb_query_tree");
+        find(x.query_tree_reply, "xcb_query_tree_reply");
+        find(x.get_window_attributes, "xcb_get_window_attributes");
+        find(x.get_window_attributes_reply, "xcb_get_window_attributes_reply");
+        find(x.get_geometry, "xcb_get_geometry");
+        find(x.get_geometry_reply, "xcb_get_geometry_reply");
+        find(x.translate_coordinates, "xcb_translate_coordinates");
+        find(x.translate_coordinates_reply, "xcb_translate_coordinates_reply");
         if (!complete)
             return std::nullopt;
         return x;
@@ -107,6 +124,34 @@ public:
     ~XTrayWatch() { x_.disconnect(connection_); }
 
     bool OwnerPresent() const { return owner_ != XCB_NONE; }
+
+    // Where WINDOW is on screen once a tray host holds it and shows it; empty
+    // before the host has reparented it (until then Qt has it as a top-level
+    // window at the origin), and after the host has let go of it.
+    QRect EmbeddedGeometry(xcb_window_t window) {
+        const auto tree = x_.query_tree(connection_, window);
+        const auto attributes = x_.get_window_attributes(connection_, window);
+        const auto geometry = x_.get_geometry(connection_, window);
+        const auto origin = x_.translate_coordinates(connection_, window, root_, 0, 0);
+        xcb_query_tree_reply_t* t = x_.query_tree_reply(connection_, tree, nullptr);
+        xcb_get_window_attributes_reply_t* a =
+            x_.get_window_attributes_reply(connection_, attributes, nullptr);
+        xcb_get_geometry_reply_t* g = x_.get_geometry_reply(connection_, geometry, nullptr);
+        xcb_translate_coordinates_reply_t* o =
+            x_.translate_coordinates_reply(connection_, origin, nullptr);
+        QRect result;
+        if (t && a && g && o && t->parent != root_ && a->map_state == XCB_MAP_STATE_VIEWABLE)
+            result = QRect(o->dst_x, o->dst_y, g->width, g->height);
+        std::free(t);
+        std::free(a);
+        std::free(g);
+        std::free(o);
+        // Events that came in with the replies wait in xcb's queue, where the
+        // socket notifier cannot see them.
+        QMetaObject::invokeMethod(
+            notifier_.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+        return result;
+    }
 
 private:
     XTrayWatch(const Xcb& x, xcb_connection_t* connection, int screenNumber, Changed changed)
@@ -289,8 +334,22 @@ QPoint QtNotifyArea::GetCursorPos() {
 
 QRect QtNotifyArea::IconGeometry(HWND window, std::uint32_t id) const {
     const auto it = shown_.find({window, id});
-    return it == shown_.end() || !it->second.icon->isVisible() ? QRect()
-                                                               : it->second.icon->geometry();
+    if (it == shown_.end() || !it->second.icon->isVisible())
+        return QRect();
+#ifdef PINGBOX_X_TRAY_WATCH
+    if (xWatch_) {
+        // Qt shows the icon in a window of its own, which it makes anew
+        // whenever it sees the tray change; find it by where Qt has it.
+        const QRect atQt = it->second.icon->geometry();
+        for (const QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->inherits("QSystemTrayIconSys") && widget->internalWinId() &&
+                QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()) == atQt)
+                return xWatch_->EmbeddedGeometry(
+                    static_cast<xcb_window_t>(widget->internalWinId()));
+        return QRect();
+    }
+#endif
+    return it->second.icon->geometry();
 }
 
 void QtNotifyArea::applyPending() {
@@ -394,14 +453,28 @@ void QtNotifyArea::activated(Key key, QSystemTrayIcon::ActivationReason reason) 
         shown.lastTrigger.start();
     else
         shown.lastTrigger.invalidate();
-    const std::uint32_t callbackMessage = shown.callbackMessage;
-    for (const std::uint32_t mouse : MouseMessages(reason, triggerJustBefore)) {
-        // A handler may have freed the window or removed the icon meanwhile.
+    // Posted, as the shell posts them: a handler may run a loop of its own
+    // (the tray menu) and may remove the icon meanwhile, or the tray host may
+    // go; Qt's window for the icon must not be destroyed under its own mouse
+    // event.
+    QMetaObject::invokeMethod(
+        this,
+        [this, key, callbackMessage = shown.callbackMessage,
+         mouse = MouseMessages(reason, triggerJustBefore)] {
+            deliver(key, callbackMessage, mouse);
+        },
+        Qt::QueuedConnection);
+}
+
+void QtNotifyArea::deliver(Key key, std::uint32_t callbackMessage,
+                           const QList<std::uint32_t>& mouse) {
+    for (const std::uint32_t button : mouse) {
+        // A handler may have freed the window meanwhile.
         const auto window = windows_.find(key.first);
         if (window == windows_.end())
             return;
         const WindowProc proc = window->second;
-        TMessage message{nullptr, callbackMessage, key.second, static_cast<std::intptr_t>(mouse),
+        TMessage message{nullptr, callbackMessage, key.second, static_cast<std::intptr_t>(button),
                          0};
         proc(message);
     }

@@ -38,7 +38,8 @@ public:
     QPoint GetCursorPos() override;
 
     bool TrayHostPresent() const { return hostPresent_; }
-    // Where the icon is on screen, empty when not shown (GUI thread).
+    // Where the icon is on screen, empty when not shown; on X, empty until
+    // the tray host has taken the icon in (GUI thread).
     QRect IconGeometry(HWND window, std::uint32_t id) const;
 
     // The mouse messages an activation stands for. Qt reports a press as
@@ -72,6 +73,7 @@ private:
     void setIcon(Shown& shown, const Op& op);
     QIcon iconFor(const QByteArray& image);
     void activated(Key key, QSystemTrayIcon::ActivationReason reason);
+    void deliver(Key key, std::uint32_t callbackMessage, const QList<std::uint32_t>& mouse);
     void checkTrayHost();
     void setTrayHost(bool present);
 
