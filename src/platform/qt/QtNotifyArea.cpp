@@ -11,6 +11,8 @@
 
 #if defined(Q_OS_UNIX) && __has_include(<xcb/xcb.h>) && __has_include(<dlfcn.h>)
 #define PINGBOX_X_TRAY_WATCH 1
+#include <QtGui/qguiapplication_platform.h>
+
 #include <dlfcn.h>
 #include <xcb/xcb.h>
 
@@ -46,6 +48,16 @@ struct Xcb {
     decltype(&xcb_get_geometry_reply) get_geometry_reply = nullptr;
     decltype(&xcb_translate_coordinates) translate_coordinates = nullptr;
     decltype(&xcb_translate_coordinates_reply) translate_coordinates_reply = nullptr;
+    decltype(&xcb_generate_id) generate_id = nullptr;
+    decltype(&xcb_create_gc) create_gc = nullptr;
+    decltype(&xcb_free_gc) free_gc = nullptr;
+    decltype(&xcb_put_image) put_image = nullptr;
+    decltype(&xcb_get_image) get_image = nullptr;
+    decltype(&xcb_get_image_reply) get_image_reply = nullptr;
+    decltype(&xcb_get_image_data) get_image_data = nullptr;
+    decltype(&xcb_get_image_data_length) get_image_data_length = nullptr;
+    decltype(&xcb_get_input_focus) get_input_focus = nullptr;
+    decltype(&xcb_get_input_focus_reply) get_input_focus_reply = nullptr;
 
     static const Xcb* get() {
         static const std::optional<Xcb> xcb = load();
@@ -88,6 +100,16 @@ private:
         find(x.get_geometry_reply, "xcb_get_geometry_reply");
         find(x.translate_coordinates, "xcb_translate_coordinates");
         find(x.translate_coordinates_reply, "xcb_translate_coordinates_reply");
+        find(x.generate_id, "xcb_generate_id");
+        find(x.create_gc, "xcb_create_gc");
+        find(x.free_gc, "xcb_free_gc");
+        find(x.put_image, "xcb_put_image");
+        find(x.get_image, "xcb_get_image");
+        find(x.get_image_reply, "xcb_get_image_reply");
+        find(x.get_image_data, "xcb_get_image_data");
+        find(x.get_image_data_length, "xcb_get_image_data_length");
+        find(x.get_input_focus, "xcb_get_input_focus");
+        find(x.get_input_focus_reply, "xcb_get_input_focus_reply");
         if (!complete)
             return std::nullopt;
         return x;
@@ -121,7 +143,11 @@ public:
             new XTrayWatch(*x, connection, screenNumber, std::move(changed)));
     }
 
-    ~XTrayWatch() { x_.disconnect(connection_); }
+    ~XTrayWatch() {
+        if (painter_)
+            x_.disconnect(painter_);
+        x_.disconnect(connection_);
+    }
 
     bool OwnerPresent() const { return owner_ != XCB_NONE; }
 
@@ -151,6 +177,71 @@ public:
         QMetaObject::invokeMethod(
             notifier_.get(), [this] { readEvents(); }, Qt::QueuedConnection);
         return result;
+    }
+
+    // Pictures go over a connection of their own: the watch's connection is
+    // read on the GUI thread alone, so that no event of the tray host's can
+    // slip into xcb's queue unseen by the socket notifier.
+
+    // A graphics context for showing pictures in WINDOW; 0 when there is no
+    // connection for them (GUI thread).
+    std::uint32_t NewContext(xcb_window_t window) {
+        if (!painter_) {
+            painter_ = x_.connect(nullptr, nullptr);
+            if (x_.has_error(painter_)) {
+                x_.disconnect(painter_);
+                painter_ = nullptr;
+            }
+        }
+        if (!painter_)
+            return 0;
+        const std::uint32_t gc = x_.generate_id(painter_);
+        x_.create_gc(painter_, gc, window, 0, nullptr);
+        return gc;
+    }
+
+    void FreeContext(std::uint32_t gc) {
+        x_.free_gc(painter_, gc);
+        x_.flush(painter_);
+    }
+
+    // What WINDOW shows now, as the X server has it (GUI thread). Qt's own
+    // drawing is waited for first.
+    Picture Read(xcb_window_t window) {
+        if (auto* qt = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+            std::free(x_.get_input_focus_reply(qt->connection(),
+                                               x_.get_input_focus(qt->connection()), nullptr));
+        Picture picture;
+        xcb_get_geometry_reply_t* g =
+            x_.get_geometry_reply(painter_, x_.get_geometry(painter_, window), nullptr);
+        if (g) {
+            xcb_get_image_reply_t* image =
+                x_.get_image_reply(painter_,
+                                   x_.get_image(painter_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                                g->width, g->height, ~0u),
+                                   nullptr);
+            if (image && image->depth == g->depth) {
+                picture.depth = g->depth;
+                picture.width = g->width;
+                picture.height = g->height;
+                picture.pixels = QByteArray(reinterpret_cast<const char*>(x_.get_image_data(image)),
+                                            x_.get_image_data_length(image));
+            }
+            std::free(image);
+        }
+        std::free(g);
+        dropErrors();
+        return picture;
+    }
+
+    // Any thread; waits for nothing. A window that has gone meanwhile only
+    // brings an error back, which is dropped.
+    void Show(xcb_window_t window, std::uint32_t gc, const Picture& picture) {
+        x_.put_image(painter_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, picture.width, picture.height,
+                     0, 0, 0, picture.depth, static_cast<std::uint32_t>(picture.pixels.size()),
+                     reinterpret_cast<const std::uint8_t*>(picture.pixels.constData()));
+        x_.flush(painter_);
+        dropErrors();
     }
 
 private:
@@ -244,8 +335,14 @@ private:
         }
     }
 
+    void dropErrors() {
+        while (xcb_generic_event_t* event = x_.poll_for_event(painter_))
+            std::free(event);
+    }
+
     const Xcb& x_;
     xcb_connection_t* connection_;
+    xcb_connection_t* painter_ = nullptr;
     Changed changed_;
     xcb_window_t root_ = XCB_NONE;
     xcb_atom_t selection_ = XCB_NONE;
@@ -321,11 +418,37 @@ bool QtNotifyArea::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATA
         // The caller's icon may change or go once we return; take its image now.
         if (message != NIM_DELETE && (data.uFlags & NIF_ICON))
             op.image = IconHandleImage(data.hIcon);
+        if (message == NIM_MODIFY && inFlight_ == 0 && showSeen(key, data, op.image))
+            return true;
         // Posting under the lock keeps the GUI thread's order the call order.
+        ++inFlight_;
         QMetaObject::invokeMethod(
             this, [this, op] { apply(op); }, Qt::QueuedConnection);
     }
     return true;
+}
+
+bool QtNotifyArea::showSeen(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image) {
+#ifdef PINGBOX_X_TRAY_WATCH
+    const auto it = seen_.find(key);
+    if (it == seen_.end() || !(data.uFlags & NIF_ICON) ||
+        ((data.uFlags & NIF_TIP) && data.szTip != it->second.tip) ||
+        ((data.uFlags & NIF_MESSAGE) && data.uCallbackMessage != it->second.callbackMessage))
+        return false;
+    Seen& seen = it->second;
+    const auto picture = seen.pictures.find(image);
+    if (picture == seen.pictures.end())
+        return false;
+    xWatch_->Show(static_cast<xcb_window_t>(seen.window), seen.gc, picture->second);
+    seen.current = image;
+    seen.qtBehind = true;
+    return true;
+#else
+    (void)key;
+    (void)data;
+    (void)image;
+    return false;
+#endif
 }
 
 QPoint QtNotifyArea::GetCursorPos() {
@@ -340,16 +463,24 @@ QRect QtNotifyArea::IconGeometry(HWND window, std::uint32_t id) const {
     if (xWatch_) {
         // Qt shows the icon in a window of its own, which it makes anew
         // whenever it sees the tray change; find it by where Qt has it.
-        const QRect atQt = it->second.icon->geometry();
-        for (const QWidget* widget : QApplication::topLevelWidgets())
-            if (widget->inherits("QSystemTrayIconSys") && widget->internalWinId() &&
-                QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()) == atQt)
-                return xWatch_->EmbeddedGeometry(
-                    static_cast<xcb_window_t>(widget->internalWinId()));
-        return QRect();
+        const QWidget* widget = iconWidget(*it->second.icon);
+        return widget
+                   ? xWatch_->EmbeddedGeometry(static_cast<xcb_window_t>(widget->internalWinId()))
+                   : QRect();
     }
 #endif
     return it->second.icon->geometry();
+}
+
+QWidget* QtNotifyArea::iconWidget(const QSystemTrayIcon& icon) {
+    // Qt shows the icon in a window of its own, which it makes anew whenever
+    // it sees the tray change; find it by where Qt has it.
+    const QRect atQt = icon.geometry();
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->inherits("QSystemTrayIconSys") && widget->internalWinId() &&
+            QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()) == atQt)
+            return widget;
+    return nullptr;
 }
 
 void QtNotifyArea::applyPending() {
@@ -397,6 +528,122 @@ void QtNotifyArea::apply(const Op& op) {
             shown_.erase(it);
         break;
     }
+    if (const auto now = shown_.find(key); now != shown_.end())
+        learn(key, now->second, op);
+    else
+        forget(key);
+    std::lock_guard guard(lock_);
+    --inFlight_;
+}
+
+void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
+#ifdef PINGBOX_X_TRAY_WATCH
+    if (!xWatch_)
+        return;
+    QWidget* widget = iconWidget(*shown.icon);
+    const xcb_window_t window =
+        widget ? static_cast<xcb_window_t>(widget->internalWinId()) : XCB_NONE;
+    if (!widget || xWatch_->EmbeddedGeometry(window).isEmpty()) {
+        forget(key);
+        return;
+    }
+    bool known;
+    {
+        std::lock_guard guard(lock_);
+        Seen& seen = seen_[key];
+        if (seen.widget != widget || seen.window != window) {
+            if (seen.gc)
+                xWatch_->FreeContext(seen.gc);
+            seen = Seen();
+            seen.widget = widget;
+            seen.window = window;
+            seen.gc = xWatch_->NewContext(window);
+            if (!seen.gc) {
+                seen_.erase(key);
+                return;
+            }
+            widget->installEventFilter(this);
+            connect(widget, &QObject::destroyed, this, [this, key] { forget(key); });
+        }
+        seen.tip = shown.icon->toolTip();
+        seen.callbackMessage = shown.callbackMessage;
+        seen.qtBehind = false;
+        known = op.image.isEmpty() || seen.pictures.count(op.image);
+        if (!op.image.isEmpty())
+            seen.current = op.image;
+    }
+    if (known)
+        return;
+    // A picture not seen before: let Qt draw it now and keep what the window
+    // then shows.
+    widget->repaint();
+    Picture picture = xWatch_->Read(window);
+    if (picture.pixels.isEmpty())
+        return;
+    std::lock_guard guard(lock_);
+    if (const auto it = seen_.find(key); it != seen_.end() && it->second.window == window)
+        it->second.pictures.emplace(op.image, std::move(picture));
+#else
+    (void)key;
+    (void)shown;
+    (void)op;
+#endif
+}
+
+void QtNotifyArea::forget(const Key& key) {
+    QByteArray current;
+    {
+        std::lock_guard guard(lock_);
+        const auto it = seen_.find(key);
+        if (it == seen_.end())
+            return;
+#ifdef PINGBOX_X_TRAY_WATCH
+        if (it->second.gc)
+            xWatch_->FreeContext(it->second.gc);
+#endif
+        if (it->second.qtBehind)
+            current = it->second.current;
+        seen_.erase(it);
+    }
+    qtCatchUp(key, current);
+}
+
+void QtNotifyArea::qtCatchUp(const Key& key, const QByteArray& image) {
+    // Frames put straight into the window went past Qt; its own icon is to
+    // show what the window shows when Qt next draws it.
+    const auto it = shown_.find(key);
+    if (image.isEmpty() || it == shown_.end())
+        return;
+    it->second.hIcon = 0;
+    it->second.icon->setIcon(iconFor(image));
+}
+
+bool QtNotifyArea::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Paint && type != QEvent::Resize && type != QEvent::Move &&
+        type != QEvent::Hide && type != QEvent::WinIdChange)
+        return false;
+    std::optional<Key> key;
+    QByteArray behind;
+    {
+        std::lock_guard guard(lock_);
+        for (auto& [k, seen] : seen_) {
+            if (seen.widget != watched)
+                continue;
+            key = k;
+            if (type == QEvent::Paint && seen.qtBehind) {
+                behind = seen.current;
+                seen.qtBehind = false;
+            }
+        }
+    }
+    if (!key)
+        return false;
+    if (type == QEvent::Paint)
+        qtCatchUp(*key, behind);
+    else
+        forget(*key); // what the window showed is no longer what it would show
+    return false;
 }
 
 void QtNotifyArea::setIcon(Shown& shown, const Op& op) {
@@ -494,6 +741,14 @@ void QtNotifyArea::setTrayHost(bool present) {
         if (!present)
             records_.clear();
     }
+    std::vector<Key> seen;
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& entry : seen_)
+            seen.push_back(entry.first);
+    }
+    for (const Key& key : seen)
+        forget(key);
     if (!present) {
         shown_.clear();
     } else {

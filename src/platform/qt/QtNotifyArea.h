@@ -5,9 +5,11 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QList>
 #include <QtCore/QObject>
+#include <QtCore/QPointer>
 #include <QtCore/QRect>
 #include <QtCore/QTimer>
 #include <QtWidgets/QSystemTrayIcon>
+#include <QtWidgets/QWidget>
 
 #include <atomic>
 #include <deque>
@@ -68,7 +70,33 @@ private:
         QElapsedTimer lastTrigger;
     };
 
+    // On X: what an icon's window has shown, so that a picture seen before
+    // is put back by the calling thread itself, without a wake-up of the GUI
+    // thread; the animation's frames come round again and again.
+    struct Picture {
+        std::uint8_t depth = 0;
+        std::uint16_t width = 0;
+        std::uint16_t height = 0;
+        QByteArray pixels;
+    };
+    struct Seen {
+        QPointer<QWidget> widget; // Qt's window for the icon
+        std::uint32_t window = 0;
+        std::uint32_t gc = 0;
+        std::map<QByteArray, Picture> pictures; // by icon image
+        QString tip;
+        std::uint32_t callbackMessage = 0;
+        QByteArray current;    // the image the window shows
+        bool qtBehind = false; // Qt's icon is not the one the window shows
+    };
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
     Q_INVOKABLE void applyPending();
+    bool showSeen(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image);
+    void learn(const Key& key, Shown& shown, const Op& op);
+    void forget(const Key& key);
+    void qtCatchUp(const Key& key, const QByteArray& image);
+    static QWidget* iconWidget(const QSystemTrayIcon& icon);
     void apply(const Op& op);
     void setIcon(Shown& shown, const Op& op);
     QIcon iconFor(const QByteArray& image);
@@ -82,6 +110,8 @@ private:
     std::set<Key> records_;
     std::deque<Op> pending_;
     std::atomic<bool> hostPresent_ = false;
+    int inFlight_ = 0; // calls posted to the GUI thread and not yet carried out
+    std::map<Key, Seen> seen_;
 
     // GUI thread only.
     std::map<HWND, WindowProc> windows_;
