@@ -2,9 +2,10 @@
 # The tray icon against a real tray host: Xvfb with trayer, driven by xdotool.
 #   tray_e2e.sh TRAYPROBE OUTDIR
 # Checks: the icon comes up when the tray host starts after the program; the
-# still icon and the animation frames are drawn (screenshots in OUTDIR); a
-# double click and a right click reach the component; the icon comes back
-# after the tray host is killed and restarted.
+# still icon and the animation frames are drawn, also after a few rounds, and
+# the still icon again after it (screenshots in OUTDIR); a double click and a
+# right click reach the component; the icon comes back after the tray host is
+# killed and restarted while the tray menu is open.
 set -u
 probe=$1
 out=$2
@@ -105,14 +106,25 @@ for i in $(seq 1 20); do
     sleep 0.1
 done
 [ -n "$animated" ] || fail "no frame with letters while animating"
-empty_again=""
-for i in $(seq 1 20); do
-    shot "$work/frame.png"
-    if [ "$(yellow "$work/frame.png")" = 0 ]; then empty_again=yes; break; fi
-    sleep 0.05
-done
-[ -n "$empty_again" ] || fail "the animation does not cycle back to the empty tray"
+# Frames the icon has shown once come back by another way: look again after
+# a few rounds.
+sleep 1.5
+frames_seen() { # frames_seen 0|1: whether the tray shows (1) or lacks (0) letters, within 2 s
+    local i
+    for i in $(seq 1 40); do
+        shot "$work/frame.png"
+        [ "$(yellow "$work/frame.png")" != 0 ] && [ "$1" = 1 ] && return 0
+        [ "$(yellow "$work/frame.png")" = 0 ] && [ "$1" = 0 ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+frames_seen 0 || fail "the animation does not cycle back to the empty tray"
+frames_seen 1 || fail "no frame with letters after a few rounds"
 send "animate off"
+sleep 0.5
+shot "$work/frame.png"
+[ "$(yellow "$work/frame.png")" = 0 ] || fail "the still icon does not come back after the animation"
 convert "$out/still.png" "$out/animated.png" -append -scale 300% "$out/tray.png"
 
 # 3. Mouse: a double click (click, double click, click) and a right click,
@@ -126,14 +138,9 @@ wait_for 5 xdotool search --name "trayprobe check" >/dev/null || fail "no window
 [ "$(count_logged '^click left')" -ge 2 ] || fail "the clicks around the double click are missing"
 xdotool mousemove "$cx" "$cy" click 3
 wait_for 5 logged "menu shown" || fail "a right click did not open the menu"
-# Escape goes straight to the menu's window: typed, it could come before the
-# menu has taken the keyboard and go elsewhere.
-# (A press is enough; xdotool complains about focus when it sends to a window.)
-menu_window=$(grep '^menu shown' "$out/probe.log" | tail -1 | cut -d' ' -f3)
-xdotool keydown --window "$menu_window" Escape 2>>"$work/xdotool.log"
-wait_for 5 logged "menu closed" || fail "Escape did not close the menu"
 
-# 4. The tray host restarts: the icon comes back.
+# 4. The tray host restarts, while the menu is still open: the icon comes
+# back, and the menu still closes.
 kill "$trayer_pid"
 wait "$trayer_pid" 2>/dev/null
 wait_for 10 logged "host gone" || fail "the tray host's end was not noticed"
@@ -143,6 +150,12 @@ wait_for 10 eval '[ "$(count_logged "host present")" -gt "$before" ]' || fail "t
 wait_for 10 icon_in_tray || fail "the icon did not come back after the restart"
 children=$(xwininfo -children -id "$(xdotool search --classname trayer | head -1)" | grep -c '^ *0x')
 [ "$children" -ge 1 ] || fail "the restarted trayer embeds no icon"
+# Escape goes straight to the menu's window: typed, it could come before the
+# menu has taken the keyboard and go elsewhere.
+# (A press is enough; xdotool complains about focus when it sends to a window.)
+menu_window=$(grep '^menu shown' "$out/probe.log" | tail -1 | cut -d' ' -f3)
+xdotool keydown --window "$menu_window" Escape 2>>"$work/xdotool.log"
+wait_for 5 logged "menu closed" || fail "Escape did not close the menu"
 
 send "quit"
 wait_for 10 logged "ended" || fail "probe did not end"
