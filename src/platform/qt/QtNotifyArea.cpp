@@ -436,7 +436,7 @@ bool QtNotifyArea::showSeen(const Key& key, const NOTIFYICONDATAA& data, const Q
         ((data.uFlags & NIF_MESSAGE) && data.uCallbackMessage != it->second.callbackMessage))
         return false;
     Seen& seen = it->second;
-    const auto picture = seen.pictures.find(image);
+    const auto picture = seen.gc ? seen.pictures.find(image) : seen.pictures.end();
     if (picture == seen.pictures.end())
         return false;
     xWatch_->Show(static_cast<xcb_window_t>(seen.window), seen.gc, picture->second);
@@ -541,30 +541,39 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
     if (!xWatch_)
         return;
     QWidget* widget = iconWidget(*shown.icon);
-    const xcb_window_t window =
-        widget ? static_cast<xcb_window_t>(widget->internalWinId()) : XCB_NONE;
-    if (!widget || xWatch_->EmbeddedGeometry(window).isEmpty()) {
+    if (!widget) {
         forget(key);
         return;
+    }
+    const auto window = static_cast<xcb_window_t>(widget->internalWinId());
+    bool fresh;
+    {
+        std::lock_guard guard(lock_);
+        const auto it = seen_.find(key);
+        fresh = it == seen_.end() || it->second.widget != widget || it->second.window != window;
+    }
+    if (fresh) {
+        forget(key);
+        // Only what a window the tray host holds shows stays as it is. A
+        // window that is not there yet is tried again once Qt sees it move.
+        const bool embedded = !xWatch_->EmbeddedGeometry(window).isEmpty();
+        widget->installEventFilter(this);
+        const QMetaObject::Connection destroyed =
+            connect(widget, &QObject::destroyed, this, [this, key] { forget(key); });
+        const std::uint32_t gc = embedded ? xWatch_->NewContext(window) : 0;
+        std::lock_guard guard(lock_);
+        Seen& seen = seen_[key];
+        seen.widget = widget;
+        seen.window = window;
+        seen.gc = gc;
+        seen.destroyed = destroyed;
     }
     bool known;
     {
         std::lock_guard guard(lock_);
         Seen& seen = seen_[key];
-        if (seen.widget != widget || seen.window != window) {
-            if (seen.gc)
-                xWatch_->FreeContext(seen.gc);
-            seen = Seen();
-            seen.widget = widget;
-            seen.window = window;
-            seen.gc = xWatch_->NewContext(window);
-            if (!seen.gc) {
-                seen_.erase(key);
-                return;
-            }
-            widget->installEventFilter(this);
-            connect(widget, &QObject::destroyed, this, [this, key] { forget(key); });
-        }
+        if (!seen.gc)
+            return;
         seen.tip = shown.icon->toolTip();
         seen.callbackMessage = shown.callbackMessage;
         seen.qtBehind = false;
@@ -578,11 +587,22 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
     // then shows.
     widget->repaint();
     Picture picture = xWatch_->Read(window);
-    if (picture.pixels.isEmpty())
-        return;
     std::lock_guard guard(lock_);
-    if (const auto it = seen_.find(key); it != seen_.end() && it->second.window == window)
-        it->second.pictures.emplace(op.image, std::move(picture));
+    const auto it = seen_.find(key);
+    if (it == seen_.end() || it->second.window != window)
+        return;
+    Seen& seen = it->second;
+    if (picture.pixels.isEmpty()) {
+        // Not readable as drawn (another depth?): Qt goes on drawing alone.
+        xWatch_->FreeContext(seen.gc);
+        seen.gc = 0;
+        seen.pictures.clear();
+        return;
+    }
+    constexpr std::size_t kept = 16;
+    if (seen.pictures.size() == kept)
+        seen.pictures.clear();
+    seen.pictures.emplace(op.image, std::move(picture));
 #else
     (void)key;
     (void)shown;
@@ -601,6 +621,7 @@ void QtNotifyArea::forget(const Key& key) {
         if (it->second.gc)
             xWatch_->FreeContext(it->second.gc);
 #endif
+        QObject::disconnect(it->second.destroyed);
         if (it->second.qtBehind)
             current = it->second.current;
         seen_.erase(it);
@@ -621,7 +642,7 @@ void QtNotifyArea::qtCatchUp(const Key& key, const QByteArray& image) {
 bool QtNotifyArea::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::Paint && type != QEvent::Resize && type != QEvent::Move &&
-        type != QEvent::Hide && type != QEvent::WinIdChange)
+        type != QEvent::Show && type != QEvent::Hide && type != QEvent::WinIdChange)
         return false;
     std::optional<Key> key;
     QByteArray behind;

@@ -82,7 +82,8 @@ private:
     struct Seen {
         QPointer<QWidget> widget; // Qt's window for the icon
         std::uint32_t window = 0;
-        std::uint32_t gc = 0;
+        std::uint32_t gc = 0; // 0: pictures cannot be put back here
+        QMetaObject::Connection destroyed;
         std::map<QByteArray, Picture> pictures; // by icon image
         QString tip;
         std::uint32_t callbackMessage = 0;
