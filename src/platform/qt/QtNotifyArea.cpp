@@ -504,6 +504,7 @@ void QtNotifyArea::apply(const Op& op) {
     case NIM_ADD: {
         if (it != shown_.end())
             shown_.erase(it);
+        forget(key, false);
         Shown& shown = shown_[key];
         shown.icon.reset(new QSystemTrayIcon());
         connect(shown.icon.get(), &QSystemTrayIcon::activated, this,
@@ -519,6 +520,13 @@ void QtNotifyArea::apply(const Op& op) {
             break;
         if (op.data.uFlags & NIF_MESSAGE)
             it->second.callbackMessage = op.data.uCallbackMessage;
+        {
+            // Frames put in by the calling thread went past Qt: whatever it
+            // last had may not be what the window shows.
+            std::lock_guard guard(lock_);
+            if (const auto seen = seen_.find(key); seen != seen_.end() && seen->second.qtBehind)
+                it->second.hIcon = 0;
+        }
         setIcon(it->second, op);
         if ((op.data.uFlags & NIF_TIP) && it->second.icon->toolTip() != op.data.szTip)
             it->second.icon->setToolTip(op.data.szTip);
@@ -553,7 +561,8 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
         fresh = it == seen_.end() || it->second.widget != widget || it->second.window != window;
     }
     if (fresh) {
-        forget(key);
+        // Qt's icon already is the one this call brings.
+        forget(key, false);
         // Only what a window the tray host holds shows stays as it is. A
         // window that is not there yet is tried again once Qt sees it move.
         const bool embedded = !xWatch_->EmbeddedGeometry(window).isEmpty();
@@ -610,7 +619,7 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
 #endif
 }
 
-void QtNotifyArea::forget(const Key& key) {
+void QtNotifyArea::forget(const Key& key, bool qtToCatchUp) {
     QByteArray current;
     {
         std::lock_guard guard(lock_);
@@ -622,7 +631,7 @@ void QtNotifyArea::forget(const Key& key) {
             xWatch_->FreeContext(it->second.gc);
 #endif
         QObject::disconnect(it->second.destroyed);
-        if (it->second.qtBehind)
+        if (it->second.qtBehind && qtToCatchUp)
             current = it->second.current;
         seen_.erase(it);
     }

@@ -95,7 +95,7 @@ private:
     Q_INVOKABLE void applyPending();
     bool showSeen(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image);
     void learn(const Key& key, Shown& shown, const Op& op);
-    void forget(const Key& key);
+    void forget(const Key& key, bool qtToCatchUp = true);
     void qtCatchUp(const Key& key, const QByteArray& image);
     static QWidget* iconWidget(const QSystemTrayIcon& icon);
     void apply(const Op& op);

@@ -107,8 +107,10 @@ for i in $(seq 1 20); do
 done
 [ -n "$animated" ] || fail "no frame with letters while animating"
 # Frames the icon has shown once come back by another way: look again after
-# a few rounds.
-sleep 1.5
+# a few rounds, and after a new tip, which the icon takes the usual way.
+sleep 1
+send "hint 3 Messages"
+sleep 1
 frames_seen() { # frames_seen 0|1: whether the tray shows (1) or lacks (0) letters, within 2 s
     local i
     for i in $(seq 1 40); do
