@@ -80,6 +80,17 @@ QColor systemColor(unsigned index) {
     }
 }
 
+// Settings Qt reads as it starts. On X, Qt draws into shared-memory images
+// and, before it draws over one again, waits for the X server to have read
+// it: for the animated tray icon that is a round trip, and a wake-up of two
+// threads, at every frame. The program's windows are small enough to go over
+// the socket.
+int& beforeQtStarts(int& argc) {
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+    return argc;
+}
+
 } // namespace
 
 QColor colorToQColor(std::uint32_t color) {
@@ -88,7 +99,7 @@ QColor colorToQColor(std::uint32_t color) {
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+TApplication::TApplication(int& argc, char** argv) : QApplication(beforeQtStarts(argc), argv) {
     // Until the program names itself, its title is its file's name.
     title_ = QFileInfo(applicationFilePath()).completeBaseName();
     setQuitOnLastWindowClosed(false);

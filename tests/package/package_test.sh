@@ -33,7 +33,7 @@ cleanup() {
     wait 2>/dev/null
     [ -n "$dovecot" ] && "$root/scripts/dovecot-server" stop "$dovecot" >/dev/null 2>&1
     if [ -n "$installed" ]; then
-        DEBIAN_FRONTEND=noninteractive $SUDO apt-get remove -y -qq pingbox >"$work/remove.log" 2>&1 ||
+        apt_get remove pingbox >"$work/remove.log" 2>&1 ||
             { echo "FAIL: apt-get remove pingbox" >&2; cat "$work/remove.log" >&2; }
     fi
     rm -rf "$work"
@@ -48,6 +48,11 @@ check() { # check DESCRIPTION COMMAND...
     local what=$1
     shift
     if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# apt-get ARGS...: quiet and unattended; waits up to two minutes for the
+# dpkg lock when another apt or dpkg run holds it, instead of failing.
+apt_get() {
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=120 -y -qq "$@"
 }
 wait_for() { # wait_for SECONDS COMMAND...
     local tries=$(($1 * 10))
@@ -89,7 +94,7 @@ for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6
 done
 
 # --- install
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$deb" >"$work/install.log" 2>&1 ||
+apt_get install "$deb" >"$work/install.log" 2>&1 ||
     { cat "$work/install.log" >&2; fatal "apt-get install $deb"; }
 installed=yes
 pass "apt-get install"
@@ -211,7 +216,7 @@ kill "$pingbox" 2>/dev/null
 wait "$pingbox" 2>/dev/null
 
 # --- remove again
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get remove -y -qq pingbox >"$work/remove.log" 2>&1 &&
+apt_get remove pingbox >"$work/remove.log" 2>&1 &&
     installed="" && pass "apt-get remove"
 check "/usr/bin/pingbox is gone" [ ! -e /usr/bin/pingbox ]
 check "the launcher is gone" [ ! -e "$launcher" ]

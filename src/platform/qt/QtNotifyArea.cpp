@@ -6,6 +6,7 @@
 #include <QtCore/QSocketNotifier>
 #include <QtGui/QCursor>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QWidget>
 
 #include <functional>
 #include <optional>
@@ -13,6 +14,8 @@
 
 #if defined(Q_OS_UNIX) && __has_include(<xcb/xcb.h>) && __has_include(<dlfcn.h>)
 #define PINGBOX_X_TRAY_WATCH 1
+#include <QtGui/qguiapplication_platform.h>
+
 #include <dlfcn.h>
 #include <xcb/xcb.h>
 
@@ -40,6 +43,24 @@ struct Xcb {
     decltype(&xcb_request_check) request_check = nullptr;
     decltype(&xcb_poll_for_event) poll_for_event = nullptr;
     decltype(&xcb_flush) flush = nullptr;
+    decltype(&xcb_query_tree) query_tree = nullptr;
+    decltype(&xcb_query_tree_reply) query_tree_reply = nullptr;
+    decltype(&xcb_get_window_attributes) get_window_attributes = nullptr;
+    decltype(&xcb_get_window_attributes_reply) get_window_attributes_reply = nullptr;
+    decltype(&xcb_get_geometry) get_geometry = nullptr;
+    decltype(&xcb_get_geometry_reply) get_geometry_reply = nullptr;
+    decltype(&xcb_translate_coordinates) translate_coordinates = nullptr;
+    decltype(&xcb_translate_coordinates_reply) translate_coordinates_reply = nullptr;
+    decltype(&xcb_generate_id) generate_id = nullptr;
+    decltype(&xcb_create_gc) create_gc = nullptr;
+    decltype(&xcb_free_gc) free_gc = nullptr;
+    decltype(&xcb_put_image) put_image = nullptr;
+    decltype(&xcb_get_image) get_image = nullptr;
+    decltype(&xcb_get_image_reply) get_image_reply = nullptr;
+    decltype(&xcb_get_image_data) get_image_data = nullptr;
+    decltype(&xcb_get_image_data_length) get_image_data_length = nullptr;
+    decltype(&xcb_get_input_focus) get_input_focus = nullptr;
+    decltype(&xcb_get_input_focus_reply) get_input_focus_reply = nullptr;
 
     static const Xcb* get() {
         static const std::optional<Xcb> xcb = load();
@@ -74,6 +95,24 @@ private:
         find(x.request_check, "xcb_request_check");
         find(x.poll_for_event, "xcb_poll_for_event");
         find(x.flush, "xcb_flush");
+        find(x.query_tree, "xcb_query_tree");
+        find(x.query_tree_reply, "xcb_query_tree_reply");
+        find(x.get_window_attributes, "xcb_get_window_attributes");
+        find(x.get_window_attributes_reply, "xcb_get_window_attributes_reply");
+        find(x.get_geometry, "xcb_get_geometry");
+        find(x.get_geometry_reply, "xcb_get_geometry_reply");
+        find(x.translate_coordinates, "xcb_translate_coordinates");
+        find(x.translate_coordinates_reply, "xcb_translate_coordinates_reply");
+        find(x.generate_id, "xcb_generate_id");
+        find(x.create_gc, "xcb_create_gc");
+        find(x.free_gc, "xcb_free_gc");
+        find(x.put_image, "xcb_put_image");
+        find(x.get_image, "xcb_get_image");
+        find(x.get_image_reply, "xcb_get_image_reply");
+        find(x.get_image_data, "xcb_get_image_data");
+        find(x.get_image_data_length, "xcb_get_image_data_length");
+        find(x.get_input_focus, "xcb_get_input_focus");
+        find(x.get_input_focus_reply, "xcb_get_input_focus_reply");
         if (!complete)
             return std::nullopt;
         return x;
@@ -107,9 +146,106 @@ public:
             new XTrayWatch(*x, connection, screenNumber, std::move(changed)));
     }
 
-    ~XTrayWatch() { x_.disconnect(connection_); }
+    ~XTrayWatch() {
+        if (painter_)
+            x_.disconnect(painter_);
+        x_.disconnect(connection_);
+    }
 
     bool OwnerPresent() const { return owner_ != XCB_NONE; }
+
+    // Where WINDOW is on screen once a tray host holds it and shows it; empty
+    // before the host has reparented it (until then Qt has it as a top-level
+    // window at the origin), and after the host has let go of it.
+    QRect EmbeddedGeometry(xcb_window_t window) {
+        const auto tree = x_.query_tree(connection_, window);
+        const auto attributes = x_.get_window_attributes(connection_, window);
+        const auto geometry = x_.get_geometry(connection_, window);
+        const auto origin = x_.translate_coordinates(connection_, window, root_, 0, 0);
+        xcb_query_tree_reply_t* t = x_.query_tree_reply(connection_, tree, nullptr);
+        xcb_get_window_attributes_reply_t* a =
+            x_.get_window_attributes_reply(connection_, attributes, nullptr);
+        xcb_get_geometry_reply_t* g = x_.get_geometry_reply(connection_, geometry, nullptr);
+        xcb_translate_coordinates_reply_t* o =
+            x_.translate_coordinates_reply(connection_, origin, nullptr);
+        QRect result;
+        if (t && a && g && o && t->parent != root_ && a->map_state == XCB_MAP_STATE_VIEWABLE)
+            result = QRect(o->dst_x, o->dst_y, g->width, g->height);
+        std::free(t);
+        std::free(a);
+        std::free(g);
+        std::free(o);
+        // Events that came in with the replies wait in xcb's queue, where the
+        // socket notifier cannot see them.
+        QMetaObject::invokeMethod(
+            notifier_.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+        return result;
+    }
+
+    // Pictures go over a connection of their own: the watch's connection is
+    // read on the GUI thread alone, so that no event of the tray host's can
+    // slip into xcb's queue unseen by the socket notifier.
+
+    // A graphics context for showing pictures in WINDOW; 0 when there is no
+    // connection for them (GUI thread).
+    std::uint32_t NewContext(xcb_window_t window) {
+        if (!painter_) {
+            painter_ = x_.connect(nullptr, nullptr);
+            if (x_.has_error(painter_)) {
+                x_.disconnect(painter_);
+                painter_ = nullptr;
+            }
+        }
+        if (!painter_)
+            return 0;
+        const std::uint32_t gc = x_.generate_id(painter_);
+        x_.create_gc(painter_, gc, window, 0, nullptr);
+        return gc;
+    }
+
+    void FreeContext(std::uint32_t gc) {
+        x_.free_gc(painter_, gc);
+        x_.flush(painter_);
+    }
+
+    // What WINDOW shows now, as the X server has it (GUI thread). Qt's own
+    // drawing is waited for first.
+    Picture Read(xcb_window_t window) {
+        if (auto* qt = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+            std::free(x_.get_input_focus_reply(qt->connection(),
+                                               x_.get_input_focus(qt->connection()), nullptr));
+        Picture picture;
+        xcb_get_geometry_reply_t* g =
+            x_.get_geometry_reply(painter_, x_.get_geometry(painter_, window), nullptr);
+        if (g) {
+            xcb_get_image_reply_t* image =
+                x_.get_image_reply(painter_,
+                                   x_.get_image(painter_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
+                                                g->width, g->height, ~0u),
+                                   nullptr);
+            if (image && image->depth == g->depth) {
+                picture.depth = g->depth;
+                picture.width = g->width;
+                picture.height = g->height;
+                picture.pixels = QByteArray(reinterpret_cast<const char*>(x_.get_image_data(image)),
+                                            x_.get_image_data_length(image));
+            }
+            std::free(image);
+        }
+        std::free(g);
+        dropErrors();
+        return picture;
+    }
+
+    // Any thread; waits for nothing. A window that has gone meanwhile only
+    // brings an error back, which is dropped.
+    void Show(xcb_window_t window, std::uint32_t gc, const Picture& picture) {
+        x_.put_image(painter_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, picture.width, picture.height,
+                     0, 0, 0, picture.depth, static_cast<std::uint32_t>(picture.pixels.size()),
+                     reinterpret_cast<const std::uint8_t*>(picture.pixels.constData()));
+        x_.flush(painter_);
+        dropErrors();
+    }
 
 private:
     XTrayWatch(const Xcb& x, xcb_connection_t* connection, int screenNumber, Changed changed)
@@ -202,8 +338,14 @@ private:
         }
     }
 
+    void dropErrors() {
+        while (xcb_generic_event_t* event = x_.poll_for_event(painter_))
+            std::free(event);
+    }
+
     const Xcb& x_;
     xcb_connection_t* connection_;
+    xcb_connection_t* painter_ = nullptr;
     Changed changed_;
     xcb_window_t root_ = XCB_NONE;
     xcb_atom_t selection_ = XCB_NONE;
@@ -305,11 +447,37 @@ bool QtNotifyArea::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATA
         // The caller's icon may change or go once we return; take its image now.
         if (message != NIM_DELETE && (data.uFlags & NIF_ICON))
             op.image = IconHandleImage(data.hIcon);
+        if (message == NIM_MODIFY && inFlight_ == 0 && showSeen(key, data, op.image))
+            return true;
         // Posting under the lock keeps the GUI thread's order the call order.
+        ++inFlight_;
         QMetaObject::invokeMethod(
             this, [this, op] { apply(op); }, Qt::QueuedConnection);
     }
     return true;
+}
+
+bool QtNotifyArea::showSeen(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image) {
+#ifdef PINGBOX_X_TRAY_WATCH
+    const auto it = seen_.find(key);
+    if (it == seen_.end() || !(data.uFlags & NIF_ICON) ||
+        ((data.uFlags & NIF_TIP) && data.szTip != it->second.tip) ||
+        ((data.uFlags & NIF_MESSAGE) && data.uCallbackMessage != it->second.callbackMessage))
+        return false;
+    Seen& seen = it->second;
+    const auto picture = seen.gc ? seen.pictures.find(image) : seen.pictures.end();
+    if (picture == seen.pictures.end())
+        return false;
+    xWatch_->Show(static_cast<xcb_window_t>(seen.window), seen.gc, picture->second);
+    seen.current = image;
+    seen.qtBehind = true;
+    return true;
+#else
+    (void)key;
+    (void)data;
+    (void)image;
+    return false;
+#endif
 }
 
 QPoint QtNotifyArea::GetCursorPos() {
@@ -323,9 +491,17 @@ QPoint QtNotifyArea::GetCursorPos() {
 
 QRect QtNotifyArea::IconGeometry(HWND window, std::uint32_t id) const {
     const auto it = shown_.find({window, id});
-    return it == shown_.end() || !it->second.icon || !it->second.icon->isVisible()
-               ? QRect()
-               : it->second.icon->geometry();
+    if (it == shown_.end() || !it->second.icon || !it->second.icon->isVisible())
+        return QRect();
+#ifdef PINGBOX_X_TRAY_WATCH
+    if (xWatch_) {
+        const QWidget* widget = iconWidget(*it->second.icon);
+        return widget
+                   ? xWatch_->EmbeddedGeometry(static_cast<xcb_window_t>(widget->internalWinId()))
+                   : QRect();
+    }
+#endif
+    return it->second.icon->geometry();
 }
 
 QString QtNotifyArea::ItemService(HWND window, std::uint32_t id) const {
@@ -333,21 +509,25 @@ QString QtNotifyArea::ItemService(HWND window, std::uint32_t id) const {
     return it == shown_.end() || !it->second.item ? QString() : it->second.item->Service();
 }
 
-void QtNotifyArea::applyPending() {
-    for (;;) {
-        Op op;
-        {
-            std::lock_guard guard(lock_);
-            if (pending_.empty())
-                return;
-            op = std::move(pending_.front());
-            pending_.pop_front();
-        }
-        apply(op);
-    }
+QWidget* QtNotifyArea::iconWidget(const QSystemTrayIcon& icon) {
+    // Qt shows the icon in a window of its own, which it makes anew whenever
+    // it sees the tray change; find it by where Qt has it.
+    const QRect atQt = icon.geometry();
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->inherits("QSystemTrayIconSys") && widget->internalWinId() &&
+            QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()) == atQt)
+            return widget;
+    return nullptr;
 }
 
 void QtNotifyArea::apply(const Op& op) {
+    struct Done {
+        QtNotifyArea* area;
+        ~Done() {
+            std::lock_guard guard(area->lock_);
+            --area->inFlight_;
+        }
+    } done{this};
     const Key key{op.data.hWnd, op.data.uID};
     auto it = shown_.find(key);
     switch (op.message) {
@@ -360,6 +540,7 @@ void QtNotifyArea::apply(const Op& op) {
             break;
         if (it != shown_.end())
             shown_.erase(it);
+        forget(key, false);
         Shown& shown = shown_[key];
         shown.icon.reset(new QSystemTrayIcon());
         connect(shown.icon.get(), &QSystemTrayIcon::activated, this,
@@ -375,6 +556,13 @@ void QtNotifyArea::apply(const Op& op) {
             break;
         if (op.data.uFlags & NIF_MESSAGE)
             it->second.callbackMessage = op.data.uCallbackMessage;
+        {
+            // Frames put in by the calling thread went past Qt: whatever it
+            // last had may not be what the window shows.
+            std::lock_guard guard(lock_);
+            if (const auto seen = seen_.find(key); seen != seen_.end() && seen->second.qtBehind)
+                it->second.hIcon = 0;
+        }
         setIcon(it->second, op);
         if (op.data.uFlags & NIF_TIP) {
             if (it->second.item)
@@ -403,6 +591,143 @@ void QtNotifyArea::apply(const Op& op) {
         shown_.erase(it);
         break;
     }
+    // Only XEmbed icons have windows whose pictures can be put back.
+    if (const auto now = shown_.find(key); now != shown_.end() && now->second.icon)
+        learn(key, now->second, op);
+    else
+        forget(key);
+}
+
+void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
+#ifdef PINGBOX_X_TRAY_WATCH
+    if (!xWatch_)
+        return;
+    QWidget* widget = iconWidget(*shown.icon);
+    if (!widget) {
+        forget(key);
+        return;
+    }
+    const auto window = static_cast<xcb_window_t>(widget->internalWinId());
+    bool fresh;
+    {
+        std::lock_guard guard(lock_);
+        const auto it = seen_.find(key);
+        fresh = it == seen_.end() || it->second.widget != widget || it->second.window != window;
+    }
+    if (fresh) {
+        // Qt's icon already is the one this call brings.
+        forget(key, false);
+        // Only what a window the tray host holds shows stays as it is. A
+        // window that is not there yet is tried again once Qt sees it move.
+        const bool embedded = !xWatch_->EmbeddedGeometry(window).isEmpty();
+        widget->installEventFilter(this);
+        const QMetaObject::Connection destroyed =
+            connect(widget, &QObject::destroyed, this, [this, key] { forget(key); });
+        const std::uint32_t gc = embedded ? xWatch_->NewContext(window) : 0;
+        std::lock_guard guard(lock_);
+        Seen& seen = seen_[key];
+        seen.widget = widget;
+        seen.window = window;
+        seen.gc = gc;
+        seen.destroyed = destroyed;
+    }
+    bool known;
+    {
+        std::lock_guard guard(lock_);
+        Seen& seen = seen_[key];
+        if (!seen.gc)
+            return;
+        seen.tip = shown.icon->toolTip();
+        seen.callbackMessage = shown.callbackMessage;
+        seen.qtBehind = false;
+        known = op.image.isEmpty() || seen.pictures.count(op.image);
+        if (!op.image.isEmpty())
+            seen.current = op.image;
+    }
+    if (known)
+        return;
+    // A picture not seen before: let Qt draw it now and keep what the window
+    // then shows.
+    widget->repaint();
+    Picture picture = xWatch_->Read(window);
+    std::lock_guard guard(lock_);
+    const auto it = seen_.find(key);
+    if (it == seen_.end() || it->second.window != window)
+        return;
+    Seen& seen = it->second;
+    if (picture.pixels.isEmpty()) {
+        // Not readable as drawn (another depth?): Qt goes on drawing alone.
+        xWatch_->FreeContext(seen.gc);
+        seen.gc = 0;
+        seen.pictures.clear();
+        return;
+    }
+    constexpr std::size_t kept = 16;
+    if (seen.pictures.size() == kept)
+        seen.pictures.clear();
+    seen.pictures.emplace(op.image, std::move(picture));
+#else
+    (void)key;
+    (void)shown;
+    (void)op;
+#endif
+}
+
+void QtNotifyArea::forget(const Key& key, bool qtToCatchUp) {
+    QByteArray current;
+    {
+        std::lock_guard guard(lock_);
+        const auto it = seen_.find(key);
+        if (it == seen_.end())
+            return;
+#ifdef PINGBOX_X_TRAY_WATCH
+        if (it->second.gc)
+            xWatch_->FreeContext(it->second.gc);
+#endif
+        QObject::disconnect(it->second.destroyed);
+        if (it->second.qtBehind && qtToCatchUp)
+            current = it->second.current;
+        seen_.erase(it);
+    }
+    qtCatchUp(key, current);
+}
+
+void QtNotifyArea::qtCatchUp(const Key& key, const QByteArray& image) {
+    // Frames put straight into the window went past Qt; its own icon is to
+    // show what the window shows when Qt next draws it.
+    const auto it = shown_.find(key);
+    if (image.isEmpty() || it == shown_.end() || !it->second.icon)
+        return;
+    it->second.hIcon = 0;
+    it->second.icon->setIcon(iconFor(image).icon);
+}
+
+bool QtNotifyArea::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Paint && type != QEvent::Resize && type != QEvent::Move &&
+        type != QEvent::Show && type != QEvent::Hide && type != QEvent::WinIdChange)
+        return false;
+    std::optional<Key> key;
+    QByteArray behind;
+    {
+        std::lock_guard guard(lock_);
+        for (auto& [k, seen] : seen_) {
+            if (seen.widget != watched)
+                continue;
+            key = k;
+            if (type == QEvent::Paint && seen.qtBehind) {
+                behind = seen.current;
+                seen.qtBehind = false;
+            }
+        }
+    }
+    if (!key)
+        return false;
+    if (type == QEvent::Paint)
+        qtCatchUp(*key, behind);
+    else
+        forget(*key); // what the window showed is no longer what it would show
+    return false;
 }
 
 void QtNotifyArea::showOnDBus(Key key, Shown& shown, const Op& op) {
@@ -418,21 +743,7 @@ void QtNotifyArea::showOnDBus(Key key, Shown& shown, const Op& op) {
         };
         item->OnSecondaryActivate = [this, key](int, int) { sendMouse(key, {WM_MBUTTONUP}); };
         item->OnContextMenu = [this, key](int x, int y) {
-            menuAt_ = QPoint(x, y);
-            const auto menu = menus_.find(key.first);
-            const QPointer<QMenu> popup = menu == menus_.end() ? nullptr : menu->second;
-            // Wayland makes a popup without a parent window of ours an
-            // ordinary window, which a tiling compositor stretches across the
-            // screen; one of a fixed size it leaves floating at its own size.
-            const bool fix = popup && QGuiApplication::platformName() == QLatin1String("wayland");
-            if (fix)
-                popup->setFixedSize(popup->sizeHint());
-            sendMouse(key, {WM_RBUTTONUP});
-            if (fix && popup) {
-                popup->setMinimumSize(0, 0);
-                popup->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-            }
-            menuAt_.reset();
+            sendMouse(key, {WM_RBUTTONUP}, QPoint(x, y));
         };
         const auto menu = menus_.find(key.first);
         item->SetMenu(menu == menus_.end() ? nullptr : menu->second.data());
@@ -515,21 +826,54 @@ void QtNotifyArea::activated(Key key, QSystemTrayIcon::ActivationReason reason) 
     sendMouse(key, MouseMessages(reason, triggerJustBefore));
 }
 
-void QtNotifyArea::sendMouse(Key key, const QList<std::uint32_t>& messages) {
+void QtNotifyArea::sendMouse(Key key, const QList<std::uint32_t>& messages,
+                             std::optional<QPoint> menuAt) {
     const auto it = shown_.find(key);
     if (it == shown_.end())
         return;
-    const std::uint32_t callbackMessage = it->second.callbackMessage;
-    for (const std::uint32_t mouse : messages) {
-        // A handler may have freed the window or removed the icon meanwhile.
+    // Posted, as the shell posts them: a handler may run a loop of its own
+    // (the tray menu) and may remove the icon meanwhile, or the tray host may
+    // go; Qt's window for the icon must not be destroyed under its own mouse
+    // event, nor an item under the call that reached it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, key, callbackMessage = it->second.callbackMessage, messages, menuAt] {
+            deliver(key, callbackMessage, messages, menuAt);
+        },
+        Qt::QueuedConnection);
+}
+
+void QtNotifyArea::deliver(Key key, std::uint32_t callbackMessage,
+                           const QList<std::uint32_t>& messages, std::optional<QPoint> menuAt) {
+    QPointer<QMenu> popup;
+    if (menuAt) {
+        menuAt_ = menuAt;
+        // Wayland makes a popup without a parent window of ours an ordinary
+        // window, which a tiling compositor stretches across the screen; one
+        // of a fixed size it leaves floating at its own size.
+        const auto menu = menus_.find(key.first);
+        if (menu != menus_.end() && menu->second &&
+            QGuiApplication::platformName() == QLatin1String("wayland")) {
+            popup = menu->second;
+            popup->setFixedSize(popup->sizeHint());
+        }
+    }
+    for (const std::uint32_t button : messages) {
+        // A handler may have freed the window meanwhile.
         const auto window = windows_.find(key.first);
         if (window == windows_.end())
-            return;
+            break;
         const WindowProc proc = window->second;
-        TMessage message{nullptr, callbackMessage, key.second, static_cast<std::intptr_t>(mouse),
+        TMessage message{nullptr, callbackMessage, key.second, static_cast<std::intptr_t>(button),
                          0};
         proc(message);
     }
+    if (popup) {
+        popup->setMinimumSize(0, 0);
+        popup->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    if (menuAt)
+        menuAt_.reset();
 }
 
 void QtNotifyArea::hostsChanged() {
@@ -553,6 +897,15 @@ void QtNotifyArea::setProtocol(Protocol protocol) {
         // The old host takes its icons with it; a new one knows none.
         records_.clear();
     }
+    // What the old host's windows showed is gone with them.
+    std::vector<Key> seen;
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& entry : seen_)
+            seen.push_back(entry.first);
+    }
+    for (const Key& key : seen)
+        forget(key, false);
     shown_.clear();
     if (protocol != Protocol::None) {
         std::map<HWND, WindowProc> windows = windows_;

@@ -11,6 +11,7 @@
 #include <QtCore/QRect>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QSystemTrayIcon>
+#include <QtWidgets/QWidget>
 
 #include <atomic>
 #include <deque>
@@ -52,7 +53,8 @@ public:
     // The bus name of the icon's StatusNotifierItem; empty unless shown on
     // D-Bus (GUI thread).
     QString ItemService(HWND window, std::uint32_t id) const;
-    // Where the icon is on screen, empty when not shown (GUI thread).
+    // Where the icon is on screen, empty when not shown and on D-Bus; on X,
+    // empty until the tray host has taken the icon in (GUI thread).
     QRect IconGeometry(HWND window, std::uint32_t id) const;
 
     // The mouse messages an activation stands for. Qt reports a press as
@@ -86,7 +88,33 @@ private:
         QElapsedTimer lastTrigger;
     };
 
-    Q_INVOKABLE void applyPending();
+    // On XEmbed: what an icon's window has shown, so that a picture seen before
+    // is put back by the calling thread itself, without a wake-up of the GUI
+    // thread; the animation's frames come round again and again.
+    struct Picture {
+        std::uint8_t depth = 0;
+        std::uint16_t width = 0;
+        std::uint16_t height = 0;
+        QByteArray pixels;
+    };
+    struct Seen {
+        QPointer<QWidget> widget; // Qt's window for the icon
+        std::uint32_t window = 0;
+        std::uint32_t gc = 0; // 0: pictures cannot be put back here
+        QMetaObject::Connection destroyed;
+        std::map<QByteArray, Picture> pictures; // by icon image
+        QString tip;
+        std::uint32_t callbackMessage = 0;
+        QByteArray current;    // the image the window shows
+        bool qtBehind = false; // Qt's icon is not the one the window shows
+    };
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool showSeen(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image);
+    void learn(const Key& key, Shown& shown, const Op& op);
+    void forget(const Key& key, bool qtToCatchUp = true);
+    void qtCatchUp(const Key& key, const QByteArray& image);
+    static QWidget* iconWidget(const QSystemTrayIcon& icon);
     void apply(const Op& op);
     void setIcon(Shown& shown, const Op& op);
     struct CachedIcon {
@@ -97,15 +125,21 @@ private:
     CachedIcon& iconFor(const QByteArray& image);
     void showOnDBus(Key key, Shown& shown, const Op& op);
     void activated(Key key, QSystemTrayIcon::ActivationReason reason);
-    void sendMouse(Key key, const QList<std::uint32_t>& messages);
+    // Mouse messages are posted to the window, as the shell posts them;
+    // MENUAT, when given, is what GetCursorPos answers while they are handled.
+    void sendMouse(Key key, const QList<std::uint32_t>& messages,
+                   std::optional<QPoint> menuAt = std::nullopt);
+    void deliver(Key key, std::uint32_t callbackMessage, const QList<std::uint32_t>& messages,
+                 std::optional<QPoint> menuAt);
     void hostsChanged();
     void setProtocol(Protocol protocol);
 
     // Any thread.
     mutable std::mutex lock_;
     std::set<Key> records_;
-    std::deque<Op> pending_;
     std::atomic<bool> hostPresent_ = false;
+    int inFlight_ = 0; // calls posted to the GUI thread and not yet carried out
+    std::map<Key, Seen> seen_;
 
     // GUI thread only.
     std::map<HWND, WindowProc> windows_;

@@ -41,7 +41,11 @@ int main(int argc, char** argv) {
     menu.addAction(QStringLiteral("&Check Email"));
     QObject::connect(menu.addAction(QStringLiteral("Clos&e")), &QAction::triggered, &app,
                      &TApplication::Terminate);
-    QObject::connect(&menu, &QMenu::aboutToShow, [] { report(QStringLiteral("menu shown")); });
+    QObject::connect(&menu, &QMenu::aboutToShow, [&menu] {
+        // The window the menu opens in, for keys sent straight to it.
+        report(QStringLiteral("menu shown %1").arg(menu.winId()));
+    });
+    QObject::connect(&menu, &QMenu::aboutToHide, [] { report(QStringLiteral("menu closed")); });
 
     QLabel progress(QStringLiteral("Checking for mail..."));
     progress.setWindowTitle(QStringLiteral("trayprobe check"));
