@@ -45,16 +45,13 @@ wait_for() {
 logged() { grep -q -- "$1" "$out/probe.log"; }
 count_logged() { grep -c -- "$1" "$out/probe.log"; }
 
-for n in $(seq 90 160); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-        display=:$n
-        break
-    fi
-done
-[ -n "${display:-}" ] || fail "no free display number"
-Xvfb "$display" -screen 0 320x120x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and tells its number; it never resets,
+# which would drop a client connecting just as the last one leaves.
+Xvfb -displayfd 3 -screen 0 320x120x24 -nolisten tcp -noreset 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=$display
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(head -n 1 "$work/display")
 wait_for 10 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
 
 start_trayer() {
