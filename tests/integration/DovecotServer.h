@@ -1,10 +1,6 @@
 #pragma once
 
-#include <QtCore/QString>
-#include <QtCore/QStringList>
-#include <QtCore/QTemporaryDir>
-
-#include <memory>
+#include "ServerScript.h"
 
 // A private Dovecot on loopback in a temporary folder, through
 // scripts/dovecot-server. Users are "name:password:count".
@@ -17,24 +13,15 @@ public:
 
     // Starts the server; false (with error() saying why) when it cannot.
     bool start(const Options& options);
-    void stop();
+    void stop() { script_.stop(); }
     bool fill(const QString& user, int count);
-    ~DovecotServer() { stop(); }
 
-    int pop3Port() const { return pop3Port_; }
-    int pop3sPort() const { return pop3sPort_; }
-    QString host() const { return host_; }
-    QString caFile() const { return caFile_; }
-    QString error() const { return error_; }
+    int pop3Port() const { return script_.value("POP3_PORT").toInt(); }
+    int pop3sPort() const { return script_.value("POP3S_PORT").toInt(); }
+    QString host() const { return script_.value("HOST"); }
+    QString caFile() const { return script_.value("CA_FILE"); }
+    QString error() const { return script_.error(); }
 
 private:
-    bool run(const QStringList& arguments, QString* output);
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    bool running_ = false;
-    int pop3Port_ = 0;
-    int pop3sPort_ = 0;
-    QString host_;
-    QString caFile_;
-    QString error_;
+    ServerScript script_{QStringLiteral(PINGBOX_DOVECOT_SERVER)};
 };

@@ -1,11 +1,6 @@
 #pragma once
 
-#include <QtCore/QHash>
-#include <QtCore/QString>
-#include <QtCore/QStringList>
-#include <QtCore/QTemporaryDir>
-
-#include <memory>
+#include "ServerScript.h"
 
 // A private GNU Mailutils pop3d on loopback in a temporary folder, through
 // scripts/mailutils-server. Users are "name:password:count" and log in as
@@ -14,23 +9,18 @@ class MailutilsServer {
 public:
     // Starts the server; false (with error() saying why) when it cannot.
     bool start(const QStringList& users);
-    void stop();
-    ~MailutilsServer() { stop(); }
+    void stop() { script_.stop(); }
 
-    int stlsPort() const { return value("POP3_PORT").toInt(); }      // plain, STLS offered
-    int plainPort() const { return value("PLAIN_PORT").toInt(); }    // no TLS at all
-    int implicitPort() const { return value("POP3S_PORT").toInt(); } // TLS from the first byte
-    QString host() const { return value("HOST"); }
-    QString domain() const { return value("DOMAIN"); }
-    QString caFile() const { return value("CA_FILE"); }
-    QString error() const { return error_; }
+    int stlsPort() const { return script_.value("POP3_PORT").toInt(); }   // plain, STLS offered
+    int plainPort() const { return script_.value("PLAIN_PORT").toInt(); } // no TLS at all
+    int implicitPort() const {
+        return script_.value("POP3S_PORT").toInt();
+    } // TLS from the first byte
+    QString host() const { return script_.value("HOST"); }
+    QString domain() const { return script_.value("DOMAIN"); }
+    QString caFile() const { return script_.value("CA_FILE"); }
+    QString error() const { return script_.error(); }
 
 private:
-    bool run(const QStringList& arguments, QString* output);
-    QString value(const char* key) const { return values_.value(QString::fromLatin1(key)); }
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    bool running_ = false;
-    QHash<QString, QString> values_;
-    QString error_;
+    ServerScript script_{QStringLiteral(PINGBOX_MAILUTILS_SERVER)};
 };
