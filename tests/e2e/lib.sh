@@ -134,13 +134,16 @@ click_tray() {
 }
 
 # The window of Pingbox's open popup menu, or nothing: a window of its own
-# on the screen that the window manager leaves alone and that is no tooltip.
+# on the screen that the window manager leaves alone. The icon's tooltip is
+# such a window too; it comes and goes while the pointer rests on the icon.
 popup_menu() {
-    local w
+    local w info type
     for w in $(xwininfo -root -children 2>/dev/null | awk '/\("pingbox" "pingbox"\)/ { print $1 }'); do
-        xwininfo -id "$w" 2>/dev/null | grep -q "Override Redirect State: yes" || continue
-        xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable" || continue
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && continue
+        info=$(xwininfo -id "$w" 2>/dev/null) || continue
+        grep -q "Override Redirect State: yes" <<<"$info" || continue
+        grep -q "Map State: IsViewable" <<<"$info" || continue
+        type=$(xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null) || continue
+        grep -q TOOLTIP <<<"$type" && continue
         echo "$w"
         return 0
     done
@@ -148,10 +151,21 @@ popup_menu() {
 }
 
 # choose LETTER: once the popup menu is open, types an item's accelerator
-# into it. A key typed before the menu holds the keyboard would go elsewhere.
+# into it, and waits for the menu to close. A key typed before the menu holds
+# the keyboard would go elsewhere.
 choose() {
-    wait_for 5 popup_menu >/dev/null || fail "no popup menu opened"
-    xdotool key --window "$(popup_menu)" "$1"
+    local popup
+    if ! wait_for 5 popup_menu >/dev/null; then
+        xwininfo -root -tree 2>/dev/null | grep -E '"pingbox"|trayer' >"$e2e_work/windows.log"
+        echo "pointer: $(xdotool getmouselocation 2>&1); icon: $(tray_icon)" >>"$e2e_work/windows.log"
+        fail "no popup menu opened"
+    fi
+    popup=$(popup_menu)
+    # The menu acts on the key press and may be gone before the key's release
+    # reaches it (BadWindow): what counts is that it closes.
+    xdotool key --window "$popup" "$1" 2>/dev/null
+    wait_for 5 sh -c "! xwininfo -id $popup 2>/dev/null | grep -q IsViewable" ||
+        fail "the popup menu stayed open after its key"
 }
 
 # screenshot NAME: the whole screen into the artefacts folder.
