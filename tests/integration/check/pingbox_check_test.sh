@@ -8,6 +8,7 @@ set -u
 work=$(mktemp -d /tmp/pingbox-check-test.XXXXXX)
 chmod 755 "$work"
 cleanup() {
+    [ -n "${scripted_pid:-}" ] && kill "$scripted_pid" 2>/dev/null
     "$root/scripts/dovecot-server" stop "$work/dovecot" >/dev/null 2>&1
     rm -rf "$work"
 }
@@ -60,17 +61,30 @@ expect 7 "" "a certificate nobody trusts" -- \
 expect 3 "" "a stopped server" -- \
     env PINGBOX_PASSWORD=s3cret "$check" --server "localhost:$POP3_PORT" --user demo
 
+# A scripted server runs in the background; its first line is the port.
+# (Not a coprocess: bash forgets a coprocess's pid as soon as it ends.)
+start_scripted() { # start_scripted MODE: sets port and scripted_pid
+    python3 "$root/tests/integration/check/scripted_pop.py" "$1" >"$work/$1.port" &
+    scripted_pid=$!
+    port=""
+    for _ in $(seq 200); do
+        port=$(head -n 1 "$work/$1.port")
+        [ -n "$port" ] && return 0
+        sleep 0.05
+    done
+    echo "FAIL: the scripted server '$1' did not start" >&2
+    exit 1
+}
+
 # A reply nobody asked for right after the capability list fails the session
 # while its request for a login is still queued: a protocol error, no abort.
-coproc UNASKED { python3 "$root/tests/integration/check/scripted_pop.py" unasked; }
-read -r port <&"${UNASKED[0]}"
+start_scripted unasked
 expect 6 "" "a reply nobody asked for" -- \
     env PINGBOX_PASSWORD=s3cret "$check" --server "127.0.0.1:$port" --user demo --timeout 10
-wait "$UNASKED_PID" 2>/dev/null
+wait "$scripted_pid" 2>/dev/null
 
 # The process keeps itself out of core dumps, even where the shell allows them.
-coproc SILENT { python3 "$root/tests/integration/check/scripted_pop.py" silent; }
-read -r port <&"${SILENT[0]}"
+start_scripted silent
 (ulimit -c unlimited 2>/dev/null; exec env PINGBOX_PASSWORD=s3cret "$check" \
     --server "127.0.0.1:$port" --user demo --timeout 30 >/dev/null 2>&1) &
 checker=$!
@@ -82,8 +96,8 @@ for _ in $(seq 200); do
 done
 kill "$checker" 2>/dev/null
 wait "$checker" 2>/dev/null
-kill "$SILENT_PID" 2>/dev/null
-wait "$SILENT_PID" 2>/dev/null
+kill "$scripted_pid" 2>/dev/null
+wait "$scripted_pid" 2>/dev/null
 if [ "$core" = 0 ]; then
     echo "ok: no core dumps"
 else
