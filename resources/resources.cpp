@@ -9,4 +9,6 @@ static void initAll() {
     Q_INIT_RESOURCE(about);   // About window pictures
 }
 
-void initPingboxResources() { initAll(); }
+void initPingboxResources() {
+    initAll();
+}

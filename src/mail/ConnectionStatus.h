@@ -23,7 +23,6 @@ inline const QString Disconnect = QStringLiteral("Disconnect");
 inline const QString OK = QStringLiteral("OK");
 } // namespace ConnectionTexts
 
-
 void POP1StateChanged(POPControl& pop, MailHost& host, std::int16_t State);
 void POP1ProtocolStateChanged(POPControl& pop, MailHost& host, std::int16_t ProtocolState);
 void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t Number,
