@@ -2,47 +2,43 @@
 // fields. The fields are the program's only working copy of the settings.
 #include "TMainForm.h"
 
-#include "platform/RegIniFile.h"
+#include "components/StoredSettings.h"
 #include "ui_TMainForm.h"
 
+#include <QtCore/QScopeGuard>
+
 namespace {
-const QString kStoreName = QStringLiteral("Pingbox");
-const QString kPasswordKey = QStringLiteral("kestrel");
+
+StoredSettings fromFields(const Ui::TMainForm& ui) {
+    return StoredSettings{ui.ePOPServer->text(),    ui.eUserName->text(), ui.ePassword->text(),
+                          ui.EditCheckTime->text(), ui.SoundFile->text(), ui.Viewer->text(),
+                          ui.ShowNetError->text()};
+}
+
+void toFields(Ui::TMainForm& ui, const StoredSettings& settings) {
+    ui.ePOPServer->setText(settings.server);
+    ui.eUserName->setText(settings.userName);
+    ui.ePassword->setText(settings.password);
+    ui.EditCheckTime->setText(settings.checkTime);
+    ui.SoundFile->setText(settings.soundFile);
+    ui.Viewer->setText(settings.viewer);
+    ui.ShowNetError->setText(settings.showNetError);
+}
+
 } // namespace
 
 void TMainForm::LoadSettings() {
-    const std::unique_ptr<RegIniFile> store = services_.registry.Open(kStoreName);
-    ui_->ePOPServer->setText(
-        store->ReadString(QStringLiteral("Server"), QStringLiteral("Host"), {}));
-    ui_->eUserName->setText(
-        store->ReadString(QStringLiteral("Server"), QStringLiteral("User"), {}));
-    ui_->ePassword->setText(
-        store->ReadString(QStringLiteral("Server"), QStringLiteral("Pass"), {}));
-    kel1_.SetInput(ui_->ePassword->text());
-    kel1_.SetKey(kPasswordKey);
-    kel1_.SetAction(TActionType::atDecryption);
-    kel1_.Apply();
-    ui_->ePassword->setText(kel1_.Output());
-    ui_->EditCheckTime->setText(store->ReadString(
-        QStringLiteral("Options"), QStringLiteral("Checktime"), QStringLiteral("15")));
-    ui_->SoundFile->setText(store->ReadString(QStringLiteral("SoundFile"), QStringLiteral("Path"),
-                                              QStringLiteral("newmail.wav")));
-    ui_->Viewer->setText(store->ReadString(QStringLiteral("Viewer"), QStringLiteral("Path"), {}));
-    ui_->ShowNetError->setText(store->ReadString(
-        QStringLiteral("Server"), QStringLiteral("ShowError"), QStringLiteral("true")));
+    StoredSettings settings = fromFields(*ui_);
+    // A load that fails still shows what it read before the failure.
+    const auto show = qScopeGuard([&] { toFields(*ui_, settings); });
+    settings.Load(services_.registry, kel1_);
 }
 
 void TMainForm::SaveSettings() {
-    const std::unique_ptr<RegIniFile> store = services_.registry.Open(kStoreName);
-    store->WriteString(QStringLiteral("Server"), QStringLiteral("Host"), ui_->ePOPServer->text());
-    store->WriteString(QStringLiteral("Server"), QStringLiteral("User"), ui_->eUserName->text());
-    kel1_.SetInput(ui_->ePassword->text());
-    kel1_.SetKey(kPasswordKey);
-    kel1_.SetAction(TActionType::atEncryption);
-    kel1_.Apply();
-    store->WriteString(QStringLiteral("Server"), QStringLiteral("Pass"), kel1_.Output());
-    store->WriteString(QStringLiteral("Options"), QStringLiteral("Checktime"),
-                       ui_->EditCheckTime->text());
-    store->WriteString(QStringLiteral("SoundFile"), QStringLiteral("Path"), ui_->SoundFile->text());
-    store->WriteString(QStringLiteral("Viewer"), QStringLiteral("Path"), ui_->Viewer->text());
+    fromFields(*ui_).Save(services_.registry, kel1_);
+}
+
+void TMainForm::SaveNetErrorsOff() {
+    StoredSettings::SaveNetErrorsOff(services_.registry);
+    ui_->ShowNetError->setText(StoredSettings::NetErrorsOff);
 }

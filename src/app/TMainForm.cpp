@@ -316,9 +316,7 @@ void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAbout
     if (netDialog_)
         requestTitleBarWithoutButtons(*netDialog_);
     if (netDialog_)
-        netDialog_->SetShowNetError = [this](const QString& flag) {
-            ui_->ShowNetError->setText(flag);
-        };
+        netDialog_->OnSkipThisClick = [this] { SaveNetErrorsOff(); };
 }
 
 void TMainForm::POP1StateChanged(std::int16_t State) {

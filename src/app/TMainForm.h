@@ -157,6 +157,8 @@ private:
     void drawPlayButton();
     void bindPOP();
     void showCentred();
+    // The connection-error window's box: the store first, then the field.
+    void SaveNetErrorsOff();
     AlertServices alertServices();
 
     MainFormServices services_;

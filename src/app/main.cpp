@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     XdgClassesRoot classesRoot;
     TAboutbox aboutbox(classesRoot, starter);
     TFrmCheck frmCheck;
-    TfrmNetDialog frmNetDialog(registry, dialogs);
+    TfrmNetDialog frmNetDialog(dialogs);
     mainForm->SetWindows(&frmCheck, &frmNetDialog, &aboutbox);
 
     app.SetShowMainForm(false);

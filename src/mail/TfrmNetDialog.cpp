@@ -1,7 +1,6 @@
 #include "TfrmNetDialog.h"
 
 #include "platform/Dialogs.h"
-#include "platform/RegIniFile.h"
 #include "ui_TfrmNetDialog.h"
 
 const QStringList& TfrmNetDialog::MemoLines() {
@@ -18,9 +17,9 @@ const QStringList& TfrmNetDialog::MemoLines() {
     return lines;
 }
 
-TfrmNetDialog::TfrmNetDialog(RegistryStore& registry, Dialogs& dialogs, QWidget* parent)
+TfrmNetDialog::TfrmNetDialog(Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      registry_(registry), dialogs_(dialogs), ui_(std::make_unique<Ui::TfrmNetDialog>()) {
+      dialogs_(dialogs), ui_(std::make_unique<Ui::TfrmNetDialog>()) {
     ui_->setupUi(this);
     setFixedSize(size());
     QFont face = font();
@@ -49,13 +48,8 @@ void TfrmNetDialog::FormShow() {
 }
 
 void TfrmNetDialog::chkSkipThisClick() {
-    {
-        const std::unique_ptr<RegIniFile> store = registry_.Open(QStringLiteral("Pingbox"));
-        store->WriteString(QStringLiteral("Server"), QStringLiteral("ShowError"),
-                           QStringLiteral("false"));
-    }
-    if (SetShowNetError)
-        SetShowNetError(QStringLiteral("false"));
+    if (OnSkipThisClick)
+        OnSkipThisClick();
 }
 
 void TfrmNetDialog::BitBtn1Click() {

@@ -6,7 +6,6 @@
 #include <memory>
 
 class Dialogs;
-class RegistryStore;
 
 namespace Ui {
 class TfrmNetDialog;
@@ -17,15 +16,16 @@ class TfrmNetDialog;
 class TfrmNetDialog : public QDialog {
     Q_OBJECT
 public:
-    TfrmNetDialog(RegistryStore& registry, Dialogs& dialogs, QWidget* parent = nullptr);
+    explicit TfrmNetDialog(Dialogs& dialogs, QWidget* parent = nullptr);
     ~TfrmNetDialog() override;
 
     void FormShow();
     void chkSkipThisClick();
     void BitBtn1Click();
 
-    // Sets the main window's ShowNetError field.
-    std::function<void(const QString&)> SetShowNetError;
+    // Raised on every click of the box, checking or clearing it: the owner
+    // stores that this window is not to be shown again.
+    std::function<void()> OnSkipThisClick;
 
     Ui::TfrmNetDialog& ui() { return *ui_; }
     static const QStringList& MemoLines();
@@ -34,7 +34,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    RegistryStore& registry_;
     Dialogs& dialogs_;
     std::unique_ptr<Ui::TfrmNetDialog> ui_;
 };

@@ -110,7 +110,7 @@ TEST_F(CheckRoad, AStoppedServerShowsTheConnectionErrorWindow) {
     gone.stop();
     form->ui().ePOPServer->setText(QStringLiteral("localhost:%1").arg(port));
     form->Timer1().SetEnabled(false);
-    TfrmNetDialog netDialog(registry, dialogs);
+    TfrmNetDialog netDialog(dialogs);
     form->SetWindows(nullptr, &netDialog);
     form->ui().ShowNetError->setText("true");
     bool shownWindow = false;

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     mainForm.ui().lMessageCount->setText(QStringLiteral("3"));
     TFrmCheck frmCheck;
     frmCheck.ui().ProgressBar1->setValue(1200);
-    TfrmNetDialog netDialog(desktop.registry, desktop.dialogs);
+    TfrmNetDialog netDialog(desktop.dialogs);
 
     bool ok = save(mainForm, folder, QStringLiteral("configuration-window"));
     ok = save(frmCheck, folder, QStringLiteral("progress-window")) && ok;

@@ -96,7 +96,7 @@ class ErrorBranches : public ConnectionTest, public ::testing::WithParamInterfac
 TEST_P(ErrorBranches, EndInQuitAfterTheirMessage) {
     const ErrorCase& c = GetParam();
     TFrmCheck frmCheck;
-    TfrmNetDialog netDialog(registry, dialogs);
+    TfrmNetDialog netDialog(dialogs);
     form->SetWindows(&frmCheck, &netDialog);
     ui().ShowNetError->setText(QString::fromUtf8(c.showNetError));
     for (const QString& e : c.errors)
@@ -198,13 +198,17 @@ TEST(TFrmCheck, FillsItsBarAndClosesItselfAboutASecondAfterShowing) {
 }
 
 TEST_F(ConnectionTest, SilencingTheConnectionErrorWindowStoresFalseForGood) {
-    TfrmNetDialog netDialog(registry, dialogs);
+    TfrmNetDialog netDialog(dialogs);
     form->SetWindows(nullptr, &netDialog);
     EXPECT_EQ(netDialog.windowTitle(), "Unable to Connect to eMail Server...");
     EXPECT_EQ(netDialog.ui().Memo1->toPlainText().split('\n'), TfrmNetDialog::MemoLines());
     EXPECT_EQ(TfrmNetDialog::MemoLines()[2],
               "        entered the correct Server Name or IP address.  ");
     ui().ShowNetError->setText("true");
+    registry.unwritable.insert(MemoryRegistry::key("Server", "ShowError"));
+    EXPECT_THROW(netDialog.chkSkipThisClick(), ERegistryException);
+    EXPECT_EQ(form->ShowNetErrorText(), "true"); // the store first, then the field
+    registry.unwritable.clear();
     netDialog.ui().chkSkipThis->click();
     netDialog.ui().chkSkipThis->click(); // clearing the box writes "false" too
     EXPECT_EQ(stored("Server", "ShowError"), "false");

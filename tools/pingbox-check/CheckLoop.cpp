@@ -1,0 +1,97 @@
+#include "CheckLoop.h"
+
+#include "Options.h"
+#include "Outcome.h"
+#include "components/StoredSettings.h"
+#include "mail/POPErrors.h"
+#include "mail/popclient.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QTextStream>
+
+namespace {
+
+int exitCodeOf(int number) {
+    switch (number) {
+    case popErrUnreachable:
+        return exitUnreachable;
+    case popErrLoginRefused:
+    case popErrUnsendableLogin:
+    case popErrNoLoginMethod:
+    case popErrApopUserName:
+        return exitLoginRefused;
+    case popErrSessionEnded:
+    case popErrNoAnswer:
+        return exitTransient;
+    case popErrProtocol:
+    case popErrLineTooLong:
+    case popErrCommandRefused:
+        return exitProtocol;
+    case popErrTlsHandshake:
+    case popErrTlsCertificate:
+    case popErrTlsInjection:
+    case popErrTlsRefused:
+    case popErrTlsUnavailable:
+    case popErrTlsNotOffered:
+        return exitTls;
+    default:
+        return exitOther;
+    }
+}
+
+} // namespace
+
+int runChecks(const Options& options, const StoredSettings& account) {
+    TPOP pop;
+    TPOP::Timeouts limits;
+    limits.lookupMs = limits.connectMs = limits.tlsMs = limits.replyMs =
+        options.timeoutSeconds * 1000;
+    pop.SetTimeouts(limits);
+    pop.SetQuitAfterCount(true);
+    if (options.caFile)
+        pop.SetCaCertificatesFile(*options.caFile);
+    pop.SetRemoteHost(account.server);
+    pop.SetUserId(account.userName);
+    pop.SetPassword(account.password);
+
+    if (options.verbose)
+        pop.OnTrace = [](const QString& line) { say(line); };
+
+    int remaining = options.checks;
+    int result = exitOther;
+    bool failed = false;
+    QTextStream out(stdout);
+
+    pop.OnStateChanged = [&](std::int16_t state) {
+        if (state != popClosed)
+            return;
+        if (!failed && --remaining > 0) {
+            pop.Connect();
+            return;
+        }
+        QCoreApplication::exit(result);
+    };
+    pop.OnProtocolStateChanged = [&](std::int16_t state) {
+        if (state == popAwaitingLogin)
+            pop.Authenticate(pop.UserId(), pop.Password());
+    };
+    pop.OnRefreshMessageCount = [&](std::int32_t count) {
+        out << count << Qt::endl;
+        result = exitOk;
+        pop.Quit();
+    };
+    pop.OnError = [&](std::int16_t number, QString& description, std::int32_t, const QString&,
+                      const QString&, std::int32_t, bool& cancelDisplay) {
+        cancelDisplay = true;
+        failed = true;
+        result = exitCodeOf(number);
+        QString detail;
+        if (pop.Errors().Count() > 0)
+            detail = QStringLiteral(" (%1)").arg(pop.Errors().Description(pop.Errors().Count()));
+        say(QStringLiteral("%1 - %2%3").arg(number).arg(description, detail));
+        pop.Quit();
+    };
+
+    pop.Connect();
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,90 @@
+#include "Options.h"
+
+#include "Outcome.h"
+
+#include <QtCore/QCommandLineParser>
+
+namespace {
+
+int number(const QCommandLineParser& parser, const QCommandLineOption& option, int low, int high,
+           const QString& complaint) {
+    bool ok = false;
+    const int value = parser.value(option).toInt(&ok);
+    if (!ok || value < low || value > high)
+        throw UsageError(complaint);
+    return value;
+}
+
+} // namespace
+
+Options parseOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Checks the Pingbox mailbox once and prints the number of messages.\n"
+                       "Without --server it uses the account stored by Pingbox. The password "
+                       "comes from --password-file or the PINGBOX_PASSWORD environment "
+                       "variable, never from the command line.\n\n"
+                       "The login goes only over TLS (pop3s://, or STLS when the server offers "
+                       "it) or to a loopback address; pop3+plain://host lets it go readable "
+                       "where the server offers no TLS.\n\n"
+                       "Exit codes: 0 count printed, 2 usage or settings, 3 server unreachable, "
+                       "4 login refused, 5 transient (server busy, ended the session or "
+                       "stopped answering), 6 protocol error, 7 TLS failure, 1 other."));
+    parser.addHelpOption();
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("host, host:port, [v6addr]:port, "
+                                                   "pop3://host[:port], pop3s://host[:port] or "
+                                                   "pop3+plain://host[:port]"),
+                                    QStringLiteral("server"));
+    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("user name"),
+                                  QStringLiteral("name"));
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                          QStringLiteral("file whose first line is the password"),
+                                          QStringLiteral("file"));
+    const QCommandLineOption caFile(
+        QStringLiteral("ca-file"),
+        QStringLiteral("PEM file of certificate authorities to trust beside the system's"),
+        QStringLiteral("file"));
+    const QCommandLineOption checks(QStringLiteral("checks"),
+                                    QStringLiteral("checks to run one after another in this "
+                                                   "process (default 1)"),
+                                    QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("seconds to wait for each step (default 20); a whole "
+                       "check may take twice as long"),
+        QStringLiteral("seconds"), QStringLiteral("20"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("print each state and protocol step"));
+    parser.addOptions({server, user, passwordFile, caFile, checks, timeout, verbose});
+    // Usage errors name no argument: a password typed in the wrong place
+    // would end up in a terminal's or a status bar's log.
+    if (!parser.parse(arguments))
+        throw UsageError(
+            QStringLiteral("unknown option, or an option without its value; see --help"));
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(exitOk);
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError(QStringLiteral("unexpected argument (the password is never given on the "
+                                        "command line); see --help"));
+
+    Options options;
+    options.checks =
+        number(parser, checks, 1, 1000, QStringLiteral("--checks wants a number from 1 to 1000"));
+    options.timeoutSeconds =
+        number(parser, timeout, 1, 3600,
+               QStringLiteral("--timeout wants a number of seconds from 1 to 3600"));
+    if (parser.isSet(server) || parser.isSet(user)) {
+        if (!parser.isSet(server) || !parser.isSet(user))
+            throw UsageError(QStringLiteral("--server and --user go together"));
+        options.accountGiven = true;
+        options.server = parser.value(server);
+        options.user = parser.value(user);
+    }
+    if (parser.isSet(passwordFile))
+        options.passwordFile = parser.value(passwordFile);
+    if (parser.isSet(caFile))
+        options.caFile = parser.value(caFile);
+    options.verbose = parser.isSet(verbose);
+    return options;
+}
