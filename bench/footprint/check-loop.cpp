@@ -14,7 +14,7 @@
 #include "Resources.h"
 #include "app/Just1_32.h"
 #include "app/TMainForm.h"
-#include "mail/ConnectionStatus.h"
+#include "mail/ConnectionHandlers.h"
 #include "mail/POPControl.h"
 #include "mail/popclient.h"
 #include "platform/Dialogs.h"

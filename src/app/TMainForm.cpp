@@ -4,7 +4,7 @@
 #include "components/About.h"
 #include "components/AppEvent.h"
 #include "mail/CheckCycle.h"
-#include "mail/ConnectionStatus.h"
+#include "mail/ConnectionHandlers.h"
 #include "mail/POPControl.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
@@ -251,11 +251,11 @@ AlertServices TMainForm::alertServices() {
 }
 
 void TMainForm::PlaySoundFile() {
-    ::PlaySoundFile(alertServices());
+    notify::PlaySoundFile(alertServices());
 }
 
 void TMainForm::StartViewer() {
-    ::StartViewer(alertServices());
+    notify::StartViewer(alertServices());
 }
 
 void TMainForm::ReadEmail1Click() {
@@ -288,15 +288,15 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::StartCheck() {
-    ::StartCheck(services_.pop, *this);
+    mail::StartCheck(services_.pop, *this);
 }
 
 void TMainForm::CheckEmail1Click() {
-    CheckWithProgress(services_.pop, *this);
+    mail::CheckWithProgress(services_.pop, *this);
 }
 
 void TMainForm::TrayIcon1DblClick() {
-    CheckWithProgress(services_.pop, *this);
+    mail::CheckWithProgress(services_.pop, *this);
 }
 
 void TMainForm::bindPOP() {
@@ -320,19 +320,19 @@ void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAbout
 }
 
 void TMainForm::POP1StateChanged(std::int16_t State) {
-    ::POP1StateChanged(services_.pop, *this, State);
+    mail::POP1StateChanged(services_.pop, *this, State);
 }
 
 void TMainForm::POP1ProtocolStateChanged(std::int16_t ProtocolState) {
-    ::POP1ProtocolStateChanged(services_.pop, *this, ProtocolState);
+    mail::POP1ProtocolStateChanged(services_.pop, *this, ProtocolState);
 }
 
 void TMainForm::POP1Error(std::int16_t Number, QString& Description, bool& CancelDisplay) {
-    ::POP1Error(services_.pop, *this, services_.dialogs, Number, Description, CancelDisplay);
+    mail::POP1Error(services_.pop, *this, services_.dialogs, Number, Description, CancelDisplay);
 }
 
 void TMainForm::POP1RefreshMessageCount(std::int32_t Number) {
-    ::POP1RefreshMessageCount(alertServices(), Number);
+    notify::POP1RefreshMessageCount(alertServices(), Number);
 }
 
 // --- MailHost ----------------------------------------------------------------

@@ -3,6 +3,8 @@
 #include "MailHost.h"
 #include "POPControl.h"
 
+namespace mail {
+
 void StartCheck(POPControl& pop, MailHost& host) {
     if (pop.State() == popConnected && pop.ProtocolState() == popLoggedIn && !pop.Busy()) {
         pop.RefreshMessageCount();
@@ -25,3 +27,5 @@ void CheckWithProgress(POPControl& pop, MailHost& host) {
     host.ShowProgressModal();
     StartCheck(pop, host);
 }
+
+} // namespace mail

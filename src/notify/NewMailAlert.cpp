@@ -13,6 +13,8 @@ QString AlertTexts::StartViewerQuestion(std::int32_t count) {
            QStringLiteral(" - Start eMail Viewer?");
 }
 
+namespace notify {
+
 void POP1RefreshMessageCount(const AlertServices& s, std::int32_t Number) {
     AlertHost& host = s.host;
     host.HideConfiguration();
@@ -68,3 +70,5 @@ void StartViewer(const AlertServices& s) {
     }
     host.SetCheckTimerEnabled(true);
 }
+
+} // namespace notify

@@ -47,6 +47,8 @@ struct AlertServices {
     TAppExecute& viewerApp; // ViewerApp
 };
 
+namespace notify {
+
 // The count has arrived: show it, and for mail waiting animate the tray,
 // play the sound and offer to start the viewer; then end the connection.
 void POP1RefreshMessageCount(const AlertServices& s, std::int32_t Number);
@@ -58,3 +60,5 @@ void PlaySoundFile(const AlertServices& s);
 // Starts the configured viewer maximised, or offers to configure one; the
 // check timer is on again afterwards either way.
 void StartViewer(const AlertServices& s);
+
+} // namespace notify

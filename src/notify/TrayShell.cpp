@@ -30,32 +30,35 @@ TTimerThread::~TTimerThread() {
         thread_.join();
 }
 
-void TTimerThread::Suspend() {
+void TTimerThread::setAndWake(bool& flag, bool value) {
     std::lock_guard guard(lock_);
-    suspended_ = true;
+    flag = value;
     wake_.notify_all();
+}
+
+bool TTimerThread::read(const bool& flag) const {
+    std::lock_guard guard(lock_);
+    return flag;
+}
+
+void TTimerThread::Suspend() {
+    setAndWake(suspended_, true);
 }
 
 void TTimerThread::Resume() {
-    std::lock_guard guard(lock_);
-    suspended_ = false;
-    wake_.notify_all();
+    setAndWake(suspended_, false);
 }
 
 bool TTimerThread::Suspended() const {
-    std::lock_guard guard(lock_);
-    return suspended_;
+    return read(suspended_);
 }
 
 void TTimerThread::Terminate() {
-    std::lock_guard guard(lock_);
-    terminated_ = true;
-    wake_.notify_all();
+    setAndWake(terminated_, true);
 }
 
 bool TTimerThread::Terminated() const {
-    std::lock_guard guard(lock_);
-    return terminated_;
+    return read(terminated_);
 }
 
 void TTimerThread::Execute() {
@@ -95,8 +98,7 @@ void TTimerThread::Execute() {
 }
 
 bool TTimerThread::Ended() const {
-    std::lock_guard guard(lock_);
-    return ended_;
+    return read(ended_);
 }
 
 // ---- TTrayIcon ----

@@ -50,6 +50,9 @@ public:
 
 private:
     void Execute();
+    // Sets FLAG under the lock and wakes the loop to look at it.
+    void setAndWake(bool& flag, bool value);
+    bool read(const bool& flag) const;
 
     TTrayIcon* const OwnerTray;
     mutable std::mutex lock_;

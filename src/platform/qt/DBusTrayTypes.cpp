@@ -7,60 +7,57 @@
 
 #include <algorithm>
 
-QDBusArgument& operator<<(QDBusArgument& a, const DBusTrayPixmap& v) {
+namespace {
+
+// A structure of plain fields, in their order.
+template <typename... Fields>
+QDBusArgument& writeStructure(QDBusArgument& a, const Fields&... fields) {
     a.beginStructure();
-    a << v.width << v.height << v.bytes;
+    (a << ... << fields);
     a.endStructure();
     return a;
+}
+
+template <typename... Fields>
+const QDBusArgument& readStructure(const QDBusArgument& a, Fields&... fields) {
+    a.beginStructure();
+    (a >> ... >> fields);
+    a.endStructure();
+    return a;
+}
+
+} // namespace
+
+QDBusArgument& operator<<(QDBusArgument& a, const DBusTrayPixmap& v) {
+    return writeStructure(a, v.width, v.height, v.bytes);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& a, DBusTrayPixmap& v) {
-    a.beginStructure();
-    a >> v.width >> v.height >> v.bytes;
-    a.endStructure();
-    return a;
+    return readStructure(a, v.width, v.height, v.bytes);
 }
 
 QDBusArgument& operator<<(QDBusArgument& a, const DBusTrayToolTip& v) {
-    a.beginStructure();
-    a << v.iconName << v.pixmaps << v.title << v.text;
-    a.endStructure();
-    return a;
+    return writeStructure(a, v.iconName, v.pixmaps, v.title, v.text);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& a, DBusTrayToolTip& v) {
-    a.beginStructure();
-    a >> v.iconName >> v.pixmaps >> v.title >> v.text;
-    a.endStructure();
-    return a;
+    return readStructure(a, v.iconName, v.pixmaps, v.title, v.text);
 }
 
 QDBusArgument& operator<<(QDBusArgument& a, const DBusMenuItem& v) {
-    a.beginStructure();
-    a << v.id << v.properties;
-    a.endStructure();
-    return a;
+    return writeStructure(a, v.id, v.properties);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& a, DBusMenuItem& v) {
-    a.beginStructure();
-    a >> v.id >> v.properties;
-    a.endStructure();
-    return a;
+    return readStructure(a, v.id, v.properties);
 }
 
 QDBusArgument& operator<<(QDBusArgument& a, const DBusMenuItemKeys& v) {
-    a.beginStructure();
-    a << v.id << v.properties;
-    a.endStructure();
-    return a;
+    return writeStructure(a, v.id, v.properties);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& a, DBusMenuItemKeys& v) {
-    a.beginStructure();
-    a >> v.id >> v.properties;
-    a.endStructure();
-    return a;
+    return readStructure(a, v.id, v.properties);
 }
 
 QDBusArgument& operator<<(QDBusArgument& a, const DBusMenuLayout& v) {
@@ -90,17 +87,11 @@ const QDBusArgument& operator>>(const QDBusArgument& a, DBusMenuLayout& v) {
 }
 
 QDBusArgument& operator<<(QDBusArgument& a, const DBusMenuEvent& v) {
-    a.beginStructure();
-    a << v.id << v.eventId << v.data << v.timestamp;
-    a.endStructure();
-    return a;
+    return writeStructure(a, v.id, v.eventId, v.data, v.timestamp);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& a, DBusMenuEvent& v) {
-    a.beginStructure();
-    a >> v.id >> v.eventId >> v.data >> v.timestamp;
-    a.endStructure();
-    return a;
+    return readStructure(a, v.id, v.eventId, v.data, v.timestamp);
 }
 
 void registerDBusTrayTypes() {

@@ -9,6 +9,27 @@
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
 
+#include <utility>
+
+namespace {
+
+// The icon and the title of a message box of TYPE.
+std::pair<QMessageBox::Icon, const char*> boxLook(TMsgDlgType type) {
+    switch (type) {
+    case TMsgDlgType::mtWarning:
+        return {QMessageBox::Warning, "Warning"};
+    case TMsgDlgType::mtError:
+        return {QMessageBox::Critical, "Error"};
+    case TMsgDlgType::mtInformation:
+        return {QMessageBox::Information, "Information"};
+    case TMsgDlgType::mtConfirmation:
+        return {QMessageBox::Question, "Confirm"};
+    }
+    return {QMessageBox::NoIcon, ""};
+}
+
+} // namespace
+
 QString QtDialogs::eventSoundName(unsigned sound) {
     switch (sound) {
     case MB_OK_SOUND:
@@ -34,24 +55,9 @@ void QtDialogs::MessageBeep(unsigned sound) {
 
 TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
     QMessageBox box;
-    switch (type) {
-    case TMsgDlgType::mtWarning:
-        box.setIcon(QMessageBox::Warning);
-        box.setWindowTitle(QStringLiteral("Warning"));
-        break;
-    case TMsgDlgType::mtError:
-        box.setIcon(QMessageBox::Critical);
-        box.setWindowTitle(QStringLiteral("Error"));
-        break;
-    case TMsgDlgType::mtInformation:
-        box.setIcon(QMessageBox::Information);
-        box.setWindowTitle(QStringLiteral("Information"));
-        break;
-    case TMsgDlgType::mtConfirmation:
-        box.setIcon(QMessageBox::Question);
-        box.setWindowTitle(QStringLiteral("Confirm"));
-        break;
-    }
+    const auto [icon, title] = boxLook(type);
+    box.setIcon(icon);
+    box.setWindowTitle(QString::fromLatin1(title));
     box.setText(text);
     if (buttons == TMsgDlgButtons::mbYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

@@ -2,360 +2,14 @@
 
 #include "DBusTrayHostWatch.h"
 #include "StatusNotifierItem.h"
+#include "XTrayWatch.h"
+#include "XcbLibrary.h"
 
-#include <QtCore/QSocketNotifier>
 #include <QtGui/QCursor>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 
-#include <functional>
 #include <optional>
-#include <type_traits>
-
-#if defined(Q_OS_UNIX) && __has_include(<xcb/xcb.h>) && __has_include(<dlfcn.h>)
-#define PINGBOX_X_TRAY_WATCH 1
-#include <QtGui/qguiapplication_platform.h>
-
-#include <dlfcn.h>
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#endif
-
-#ifdef PINGBOX_X_TRAY_WATCH
-namespace {
-
-// libxcb, looked up when the program runs on X: Qt's X11 platform has loaded
-// it already, and elsewhere it is neither a build nor a start dependency.
-struct Xcb {
-    decltype(&xcb_connect) connect = nullptr;
-    decltype(&xcb_disconnect) disconnect = nullptr;
-    decltype(&xcb_connection_has_error) has_error = nullptr;
-    decltype(&xcb_get_file_descriptor) get_file_descriptor = nullptr;
-    decltype(&xcb_get_setup) get_setup = nullptr;
-    decltype(&xcb_setup_roots_iterator) setup_roots_iterator = nullptr;
-    decltype(&xcb_screen_next) screen_next = nullptr;
-    decltype(&xcb_intern_atom) intern_atom = nullptr;
-    decltype(&xcb_intern_atom_reply) intern_atom_reply = nullptr;
-    decltype(&xcb_get_selection_owner) get_selection_owner = nullptr;
-    decltype(&xcb_get_selection_owner_reply) get_selection_owner_reply = nullptr;
-    decltype(&xcb_change_window_attributes_checked) change_window_attributes_checked = nullptr;
-    decltype(&xcb_request_check) request_check = nullptr;
-    decltype(&xcb_poll_for_event) poll_for_event = nullptr;
-    decltype(&xcb_flush) flush = nullptr;
-    decltype(&xcb_query_tree) query_tree = nullptr;
-    decltype(&xcb_query_tree_reply) query_tree_reply = nullptr;
-    decltype(&xcb_get_window_attributes) get_window_attributes = nullptr;
-    decltype(&xcb_get_window_attributes_reply) get_window_attributes_reply = nullptr;
-    decltype(&xcb_get_geometry) get_geometry = nullptr;
-    decltype(&xcb_get_geometry_reply) get_geometry_reply = nullptr;
-    decltype(&xcb_translate_coordinates) translate_coordinates = nullptr;
-    decltype(&xcb_translate_coordinates_reply) translate_coordinates_reply = nullptr;
-    decltype(&xcb_generate_id) generate_id = nullptr;
-    decltype(&xcb_create_gc) create_gc = nullptr;
-    decltype(&xcb_free_gc) free_gc = nullptr;
-    decltype(&xcb_put_image) put_image = nullptr;
-    decltype(&xcb_get_image) get_image = nullptr;
-    decltype(&xcb_get_image_reply) get_image_reply = nullptr;
-    decltype(&xcb_get_image_data) get_image_data = nullptr;
-    decltype(&xcb_get_image_data_length) get_image_data_length = nullptr;
-    decltype(&xcb_get_input_focus) get_input_focus = nullptr;
-    decltype(&xcb_get_input_focus_reply) get_input_focus_reply = nullptr;
-
-    static const Xcb* get() {
-        static const std::optional<Xcb> xcb = load();
-        return xcb ? &*xcb : nullptr;
-    }
-
-private:
-    static std::optional<Xcb> load() {
-        // Never closed: the library stays for the life of the program anyway.
-        void* library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
-        if (!library)
-            return std::nullopt;
-        Xcb x;
-        bool complete = true;
-        auto find = [&](auto& function, const char* name) {
-            function =
-                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
-            complete = complete && function;
-        };
-        find(x.connect, "xcb_connect");
-        find(x.disconnect, "xcb_disconnect");
-        find(x.has_error, "xcb_connection_has_error");
-        find(x.get_file_descriptor, "xcb_get_file_descriptor");
-        find(x.get_setup, "xcb_get_setup");
-        find(x.setup_roots_iterator, "xcb_setup_roots_iterator");
-        find(x.screen_next, "xcb_screen_next");
-        find(x.intern_atom, "xcb_intern_atom");
-        find(x.intern_atom_reply, "xcb_intern_atom_reply");
-        find(x.get_selection_owner, "xcb_get_selection_owner");
-        find(x.get_selection_owner_reply, "xcb_get_selection_owner_reply");
-        find(x.change_window_attributes_checked, "xcb_change_window_attributes_checked");
-        find(x.request_check, "xcb_request_check");
-        find(x.poll_for_event, "xcb_poll_for_event");
-        find(x.flush, "xcb_flush");
-        find(x.query_tree, "xcb_query_tree");
-        find(x.query_tree_reply, "xcb_query_tree_reply");
-        find(x.get_window_attributes, "xcb_get_window_attributes");
-        find(x.get_window_attributes_reply, "xcb_get_window_attributes_reply");
-        find(x.get_geometry, "xcb_get_geometry");
-        find(x.get_geometry_reply, "xcb_get_geometry_reply");
-        find(x.translate_coordinates, "xcb_translate_coordinates");
-        find(x.translate_coordinates_reply, "xcb_translate_coordinates_reply");
-        find(x.generate_id, "xcb_generate_id");
-        find(x.create_gc, "xcb_create_gc");
-        find(x.free_gc, "xcb_free_gc");
-        find(x.put_image, "xcb_put_image");
-        find(x.get_image, "xcb_get_image");
-        find(x.get_image_reply, "xcb_get_image_reply");
-        find(x.get_image_data, "xcb_get_image_data");
-        find(x.get_image_data_length, "xcb_get_image_data_length");
-        find(x.get_input_focus, "xcb_get_input_focus");
-        find(x.get_input_focus_reply, "xcb_get_input_focus_reply");
-        if (!complete)
-            return std::nullopt;
-        return x;
-    }
-};
-
-} // namespace
-
-// The XEmbed tray host is whoever owns the selection _NET_SYSTEM_TRAY_S<n>. A
-// new owner announces itself with a MANAGER message to the root window; the
-// owner's window is destroyed when the host ends. Both arrive as events on a
-// connection of our own, so nothing runs while the tray stays as it is.
-class QtNotifyArea::XTrayWatch {
-public:
-    // Told (old owner, new owner) whenever the owner may have changed.
-    using Changed = std::function<void(xcb_window_t, xcb_window_t)>;
-
-    // Null when the display cannot be reached this way.
-    static std::unique_ptr<XTrayWatch> Start(Changed changed) {
-        const Xcb* x = Xcb::get();
-        if (!x)
-            return nullptr;
-        int screenNumber = 0;
-        xcb_connection_t* connection = x->connect(nullptr, &screenNumber);
-        if (!connection || x->has_error(connection)) {
-            if (connection)
-                x->disconnect(connection);
-            return nullptr;
-        }
-        return std::unique_ptr<XTrayWatch>(
-            new XTrayWatch(*x, connection, screenNumber, std::move(changed)));
-    }
-
-    ~XTrayWatch() {
-        if (painter_)
-            x_.disconnect(painter_);
-        x_.disconnect(connection_);
-    }
-
-    bool OwnerPresent() const { return owner_ != XCB_NONE; }
-
-    // Where WINDOW is on screen once a tray host holds it and shows it; empty
-    // before the host has reparented it (until then Qt has it as a top-level
-    // window at the origin), and after the host has let go of it.
-    QRect EmbeddedGeometry(xcb_window_t window) {
-        const auto tree = x_.query_tree(connection_, window);
-        const auto attributes = x_.get_window_attributes(connection_, window);
-        const auto geometry = x_.get_geometry(connection_, window);
-        const auto origin = x_.translate_coordinates(connection_, window, root_, 0, 0);
-        xcb_query_tree_reply_t* t = x_.query_tree_reply(connection_, tree, nullptr);
-        xcb_get_window_attributes_reply_t* a =
-            x_.get_window_attributes_reply(connection_, attributes, nullptr);
-        xcb_get_geometry_reply_t* g = x_.get_geometry_reply(connection_, geometry, nullptr);
-        xcb_translate_coordinates_reply_t* o =
-            x_.translate_coordinates_reply(connection_, origin, nullptr);
-        QRect result;
-        if (t && a && g && o && t->parent != root_ && a->map_state == XCB_MAP_STATE_VIEWABLE)
-            result = QRect(o->dst_x, o->dst_y, g->width, g->height);
-        std::free(t);
-        std::free(a);
-        std::free(g);
-        std::free(o);
-        // Events that came in with the replies wait in xcb's queue, where the
-        // socket notifier cannot see them.
-        QMetaObject::invokeMethod(
-            notifier_.get(), [this] { readEvents(); }, Qt::QueuedConnection);
-        return result;
-    }
-
-    // Pictures go over a connection of their own: the watch's connection is
-    // read on the GUI thread alone, so that no event of the tray host's can
-    // slip into xcb's queue unseen by the socket notifier.
-
-    // A graphics context for showing pictures in WINDOW; 0 when there is no
-    // connection for them (GUI thread).
-    std::uint32_t NewContext(xcb_window_t window) {
-        if (!painter_) {
-            painter_ = x_.connect(nullptr, nullptr);
-            if (x_.has_error(painter_)) {
-                x_.disconnect(painter_);
-                painter_ = nullptr;
-            }
-        }
-        if (!painter_)
-            return 0;
-        const std::uint32_t gc = x_.generate_id(painter_);
-        x_.create_gc(painter_, gc, window, 0, nullptr);
-        return gc;
-    }
-
-    void FreeContext(std::uint32_t gc) {
-        x_.free_gc(painter_, gc);
-        x_.flush(painter_);
-    }
-
-    // What WINDOW shows now, as the X server has it (GUI thread). Qt's own
-    // drawing is waited for first.
-    Picture Read(xcb_window_t window) {
-        if (auto* qt = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
-            std::free(x_.get_input_focus_reply(qt->connection(),
-                                               x_.get_input_focus(qt->connection()), nullptr));
-        Picture picture;
-        xcb_get_geometry_reply_t* g =
-            x_.get_geometry_reply(painter_, x_.get_geometry(painter_, window), nullptr);
-        if (g) {
-            xcb_get_image_reply_t* image =
-                x_.get_image_reply(painter_,
-                                   x_.get_image(painter_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
-                                                g->width, g->height, ~0u),
-                                   nullptr);
-            if (image && image->depth == g->depth) {
-                picture.depth = g->depth;
-                picture.width = g->width;
-                picture.height = g->height;
-                picture.pixels = QByteArray(reinterpret_cast<const char*>(x_.get_image_data(image)),
-                                            x_.get_image_data_length(image));
-            }
-            std::free(image);
-        }
-        std::free(g);
-        dropErrors();
-        return picture;
-    }
-
-    // Any thread; waits for nothing. A window that has gone meanwhile only
-    // brings an error back, which is dropped.
-    void Show(xcb_window_t window, std::uint32_t gc, const Picture& picture) {
-        x_.put_image(painter_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, picture.width, picture.height,
-                     0, 0, 0, picture.depth, static_cast<std::uint32_t>(picture.pixels.size()),
-                     reinterpret_cast<const std::uint8_t*>(picture.pixels.constData()));
-        x_.flush(painter_);
-        dropErrors();
-    }
-
-private:
-    XTrayWatch(const Xcb& x, xcb_connection_t* connection, int screenNumber, Changed changed)
-        : x_(x), connection_(connection), changed_(std::move(changed)) {
-        xcb_screen_iterator_t screens = x_.setup_roots_iterator(x_.get_setup(connection_));
-        for (int i = 0; i < screenNumber && screens.rem > 1; ++i)
-            x_.screen_next(&screens);
-        root_ = screens.data->root;
-        selection_ = atom("_NET_SYSTEM_TRAY_S" + QByteArray::number(screenNumber));
-        manager_ = atom("MANAGER");
-        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-        std::free(x_.request_check(connection_, x_.change_window_attributes_checked(
-                                                    connection_, root_, XCB_CW_EVENT_MASK, &mask)));
-        findOwner();
-        notifier_ = std::make_unique<QSocketNotifier>(x_.get_file_descriptor(connection_),
-                                                      QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                         [this] { readEvents(); });
-        readEvents(); // events that came with the replies above
-    }
-
-    xcb_atom_t atom(const QByteArray& name) {
-        xcb_intern_atom_reply_t* reply = x_.intern_atom_reply(
-            connection_,
-            x_.intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()),
-                           name.constData()),
-            nullptr);
-        const xcb_atom_t result = reply ? reply->atom : XCB_NONE;
-        std::free(reply);
-        return result;
-    }
-
-    void findOwner() {
-        owner_ = XCB_NONE;
-        // The owner may end between the question and our interest in its
-        // window; then ask again, a few times at most.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            xcb_get_selection_owner_reply_t* reply = x_.get_selection_owner_reply(
-                connection_, x_.get_selection_owner(connection_, selection_), nullptr);
-            const xcb_window_t owner = reply ? reply->owner : XCB_NONE;
-            std::free(reply);
-            if (owner == XCB_NONE)
-                return;
-            const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-            xcb_generic_error_t* error = x_.request_check(
-                connection_,
-                x_.change_window_attributes_checked(connection_, owner, XCB_CW_EVENT_MASK, &mask));
-            if (!error) {
-                owner_ = owner;
-                return;
-            }
-            std::free(error);
-        }
-    }
-
-    void readEvents() {
-        bool again = true;
-        while (again) {
-            again = false;
-            bool changed = false;
-            while (xcb_generic_event_t* event = x_.poll_for_event(connection_)) {
-                switch (event->response_type & 0x7f) {
-                case XCB_CLIENT_MESSAGE: {
-                    const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
-                    changed = changed || (message->type == manager_ && message->format == 32 &&
-                                          message->data.data32[1] == selection_);
-                    break;
-                }
-                case XCB_DESTROY_NOTIFY:
-                    changed =
-                        changed ||
-                        reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == owner_;
-                    break;
-                default:
-                    break;
-                }
-                std::free(event);
-            }
-            if (x_.has_error(connection_)) {
-                // The X server is gone; the program ends with it.
-                notifier_->setEnabled(false);
-                return;
-            }
-            if (changed) {
-                const xcb_window_t before = owner_;
-                findOwner();
-                changed_(before, owner_);
-                again = true; // the replies may have brought more events
-            }
-        }
-    }
-
-    void dropErrors() {
-        while (xcb_generic_event_t* event = x_.poll_for_event(painter_))
-            std::free(event);
-    }
-
-    const Xcb& x_;
-    xcb_connection_t* connection_;
-    xcb_connection_t* painter_ = nullptr;
-    Changed changed_;
-    xcb_window_t root_ = XCB_NONE;
-    xcb_atom_t selection_ = XCB_NONE;
-    xcb_atom_t manager_ = XCB_NONE;
-    xcb_window_t owner_ = XCB_NONE;
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
-#else
-class QtNotifyArea::XTrayWatch {};
-#endif
 
 void QtNotifyArea::DeleteLater::operator()(QSystemTrayIcon* icon) const {
     // It may be inside its own activated() signal right now.
@@ -378,7 +32,7 @@ QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent) {
     });
 #ifdef PINGBOX_X_TRAY_WATCH
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        xWatch_ = XTrayWatch::Start([this](xcb_window_t before, xcb_window_t now) {
+        xWatch_ = XTrayWatch::Start([this](std::uint32_t before, std::uint32_t now) {
             // Another host in its place: the icons went with the old one.
             if (before != XCB_NONE && now != XCB_NONE && before != now &&
                 !dbusWatch_->HostPresent()) {
@@ -388,8 +42,10 @@ QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent) {
             xHost_ = now != XCB_NONE;
             hostsChanged();
         });
-    if (xWatch_)
+    if (xWatch_) {
         xHost_ = xWatch_->OwnerPresent();
+        xPictures_ = std::make_unique<XWindowPictures>(*XcbLibrary::get());
+    }
 #endif
     // Qt 6 decides on its first question, for good, whether QSystemTrayIcon
     // goes to the bus or to XEmbed. Ask it now, while no bus host is there, so
@@ -468,7 +124,7 @@ bool QtNotifyArea::showSeen(const Key& key, const NOTIFYICONDATAA& data, const Q
     const auto picture = seen.gc ? seen.pictures.find(image) : seen.pictures.end();
     if (picture == seen.pictures.end())
         return false;
-    xWatch_->Show(static_cast<xcb_window_t>(seen.window), seen.gc, picture->second);
+    xPictures_->Show(static_cast<xcb_window_t>(seen.window), seen.gc, picture->second);
     seen.current = image;
     seen.qtBehind = true;
     return true;
@@ -623,7 +279,7 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
         widget->installEventFilter(this);
         const QMetaObject::Connection destroyed =
             connect(widget, &QObject::destroyed, this, [this, key] { forget(key); });
-        const std::uint32_t gc = embedded ? xWatch_->NewContext(window) : 0;
+        const std::uint32_t gc = embedded ? xPictures_->NewContext(window) : 0;
         std::lock_guard guard(lock_);
         Seen& seen = seen_[key];
         seen.widget = widget;
@@ -649,7 +305,7 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
     // A picture not seen before: let Qt draw it now and keep what the window
     // then shows.
     widget->repaint();
-    Picture picture = xWatch_->Read(window);
+    XPicture picture = xPictures_->Read(window);
     std::lock_guard guard(lock_);
     const auto it = seen_.find(key);
     if (it == seen_.end() || it->second.window != window)
@@ -657,7 +313,7 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
     Seen& seen = it->second;
     if (picture.pixels.isEmpty()) {
         // Not readable as drawn (another depth?): Qt goes on drawing alone.
-        xWatch_->FreeContext(seen.gc);
+        xPictures_->FreeContext(seen.gc);
         seen.gc = 0;
         seen.pictures.clear();
         return;
@@ -682,7 +338,7 @@ void QtNotifyArea::forget(const Key& key, bool qtToCatchUp) {
             return;
 #ifdef PINGBOX_X_TRAY_WATCH
         if (it->second.gc)
-            xWatch_->FreeContext(it->second.gc);
+            xPictures_->FreeContext(it->second.gc);
 #endif
         QObject::disconnect(it->second.destroyed);
         if (it->second.qtBehind && qtToCatchUp)

@@ -3,6 +3,7 @@
 #include "platform/NotifyArea.h"
 
 #include "DBusTrayTypes.h"
+#include "XWindowPictures.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QList>
@@ -24,6 +25,7 @@
 
 class DBusTrayHostWatch;
 class StatusNotifierItem;
+class XTrayWatch;
 
 // The notification area on two protocols: a StatusNotifierItem of our own on
 // the session bus while a StatusNotifierWatcher with a host is there, else
@@ -91,18 +93,12 @@ private:
     // On XEmbed: what an icon's window has shown, so that a picture seen before
     // is put back by the calling thread itself, without a wake-up of the GUI
     // thread; the animation's frames come round again and again.
-    struct Picture {
-        std::uint8_t depth = 0;
-        std::uint16_t width = 0;
-        std::uint16_t height = 0;
-        QByteArray pixels;
-    };
     struct Seen {
         QPointer<QWidget> widget; // Qt's window for the icon
         std::uint32_t window = 0;
         std::uint32_t gc = 0; // 0: pictures cannot be put back here
         QMetaObject::Connection destroyed;
-        std::map<QByteArray, Picture> pictures; // by icon image
+        std::map<QByteArray, XPicture> pictures; // by icon image
         QString tip;
         std::uint32_t callbackMessage = 0;
         QByteArray current;    // the image the window shows
@@ -150,8 +146,8 @@ private:
     // same few pictures over and over: one QIcon for each keeps Qt's cache
     // of scaled pixmaps (keyed by the icon) from filling with copies.
     std::deque<CachedIcon> icons_;
-    class XTrayWatch;
     std::unique_ptr<XTrayWatch> xWatch_;
+    std::unique_ptr<XWindowPictures> xPictures_; // with the watch
     bool xHost_ = false;
     std::unique_ptr<DBusTrayHostWatch> dbusWatch_;
     Protocol protocol_ = Protocol::None;

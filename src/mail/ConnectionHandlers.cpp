@@ -1,4 +1,4 @@
-#include "ConnectionStatus.h"
+#include "ConnectionHandlers.h"
 
 #include "MailHost.h"
 #include "POPControl.h"
@@ -20,6 +20,8 @@ QString ConnectionTexts::Waiting(const QString& host) {
 QString ConnectionTexts::Authorized(const QString& user, const QString& server) {
     return QStringLiteral("User %1 authorized on server %2").arg(user, server);
 }
+
+namespace mail {
 
 void POP1StateChanged(POPControl& pop, MailHost& host, std::int16_t State) {
     using namespace ConnectionTexts;
@@ -62,6 +64,8 @@ void POP1ProtocolStateChanged(POPControl& pop, MailHost& host, std::int16_t Prot
     }
 }
 
+} // namespace mail
+
 namespace {
 
 // Strips leading and trailing blanks and control characters.
@@ -75,6 +79,8 @@ QString trimmedOfControls(const QString& text) {
 }
 
 } // namespace
+
+namespace mail {
 
 void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t Number,
                QString& Description, bool& CancelDisplay) {
@@ -108,3 +114,5 @@ void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t N
     }
     pop.Quit();
 }
+
+} // namespace mail

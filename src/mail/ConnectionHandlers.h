@@ -23,7 +23,12 @@ inline const QString Disconnect = QStringLiteral("Disconnect");
 inline const QString OK = QStringLiteral("OK");
 } // namespace ConnectionTexts
 
+// The POP client's connection events, handled for the window that hosts it.
+namespace mail {
+
 void POP1StateChanged(POPControl& pop, MailHost& host, std::int16_t State);
 void POP1ProtocolStateChanged(POPControl& pop, MailHost& host, std::int16_t ProtocolState);
 void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t Number,
                QString& Description, bool& CancelDisplay);
+
+} // namespace mail

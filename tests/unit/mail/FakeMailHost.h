@@ -1,0 +1,39 @@
+#pragma once
+
+#include "mail/MailHost.h"
+
+#include <QtCore/QStringList>
+
+#include <functional>
+
+// A host of the check cycle and the connection handlers that keeps what it is
+// told and records the windows it is asked to show, in order.
+class FakeMailHost : public MailHost {
+public:
+    QString ServerText() const override { return server; }
+    QString UserNameText() const override { return userName; }
+    QString PasswordText() const override { return password; }
+    QString ShowNetErrorText() const override { return showNetError; }
+
+    void SetStatus(const QString& text) override { status = text; }
+    void SetOKCaption(const QString& text) override { caption = text; }
+    void SetConnectionFieldsEnabled(bool enabled) override { fieldsEnabled = enabled; }
+    void ShowConfiguration() override { shown << QStringLiteral("configuration"); }
+    void SetTrayAnimated(bool animated) override { trayAnimated = animated; }
+    void ShowProgressModal() override { modal(QStringLiteral("progress")); }
+    void ShowNetDialogModal() override { modal(QStringLiteral("net dialog")); }
+
+    QString server, userName, password, showNetError = QStringLiteral("true");
+    QString status, caption;
+    bool fieldsEnabled = true;
+    bool trayAnimated = false;
+    QStringList shown;                           // the windows shown, in order
+    std::function<void(const QString&)> onModal; // runs inside a modal window
+
+private:
+    void modal(const QString& window) {
+        shown << window;
+        if (onModal)
+            onModal(window);
+    }
+};
