@@ -1,12 +1,58 @@
 # pingbox_library(NAME DEPENDS lib...): a static library from every source file
-# in the calling folder and its platform-backend subfolders.
+# in the calling folder.
 function(pingbox_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+  file(GLOB sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
   add_library(${name} STATIC ${sources})
   # The generated ui_*.h headers are public so that tests can reach the controls.
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/include)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} PRIVATE pingbox_warnings)
+endfunction()
+
+# Every target that `target` links, directly or through other targets.
+function(pingbox_linked_targets target out)
+  set(seen "")
+  set(queue ${target})
+  while(queue)
+    list(POP_FRONT queue current)
+    get_target_property(links ${current} LINK_LIBRARIES)
+    get_target_property(interface ${current} INTERFACE_LINK_LIBRARIES)
+    foreach(link IN LISTS links interface)
+      string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" link "${link}")
+      if(TARGET ${link} AND NOT link IN_LIST seen)
+        list(APPEND seen ${link})
+        list(APPEND queue ${link})
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+# pingbox_forbid_links(TARGETS t... FORBIDDEN lib...): stops the configuration
+# when one of the targets links one of the forbidden libraries.
+function(pingbox_forbid_links)
+  cmake_parse_arguments(ARG "" "" "TARGETS;FORBIDDEN" ${ARGN})
+  foreach(target ${ARG_TARGETS})
+    if(NOT TARGET ${target})
+      continue()
+    endif()
+    pingbox_linked_targets(${target} linked)
+    foreach(forbidden ${ARG_FORBIDDEN})
+      if(forbidden IN_LIST linked)
+        message(FATAL_ERROR "${target} must not link ${forbidden}")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
+# Adds every subfolder of the calling folder that has a CMakeLists.txt.
+function(pingbox_add_subfolders)
+  file(GLOB children CONFIGURE_DEPENDS LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
 endfunction()

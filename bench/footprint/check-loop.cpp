@@ -1,5 +1,5 @@
 // Runs check after check through Pingbox's own configuration window, POP
-// client and tray icon, as the program is put together in main.cpp, and
+// client and tray icon, put together by the program's own Program, and
 // prints its own memory along the way. Only the message boxes are replaced
 // (a box would wait for a user): every question is answered No, as a user who
 // declines to start the viewer would. The blocking second after the sound is
@@ -11,22 +11,12 @@
 // line per checkpoint on stdout:
 //   checks N seconds T private_kb P private_dirty_kb D anonymous_kb A rss_kb R pss_kb S
 //   heap_kb H counts C errors E
-#include "Resources.h"
-#include "app/Just1_32.h"
+#include "app/Program.h"
 #include "app/TMainForm.h"
 #include "mail/ConnectionHandlers.h"
 #include "mail/POPControl.h"
-#include "mail/popclient.h"
 #include "platform/Dialogs.h"
-#include "platform/RandomSource.h"
 #include "platform/TApplication.h"
-#include "platform/linux/FlockInstanceMarker.h"
-#include "platform/linux/IniFileStore.h"
-#include "platform/linux/LinuxProgramStarter.h"
-#include "platform/qt/Fonts.h"
-#include "platform/qt/LocalSocketWindows.h"
-#include "platform/qt/QtMediaPlayer.h"
-#include "platform/qt/QtNotifyArea.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
@@ -101,30 +91,13 @@ int main(int argc, char** argv) {
     }
 
     TApplication app(argc, argv);
-    initPingboxResources();
-    substituteWindowsFonts();
-    const QString runtime = FlockInstanceMarker::runtimeFolder();
-    FlockInstanceMarker marker(runtime);
-    const TPreviousInstance previous(marker,
-                                     TPreviousInstance::markerNameFor(app.applicationFilePath()));
-    LocalSocketWindows windows(runtime, previous.Name());
-    app.SetTitle(QStringLiteral("Pingbox"));
-
     AnswerNo dialogs;
-    app.SetDialogs(&dialogs);
-    IniFileStore registry(IniFileStore::defaultFolder());
-    SystemRandom random;
-    QtMediaPlayer sound1;
-    TPOP pop1;
-    QtNotifyArea notifyArea;
-    LinuxProgramStarter starter;
+    Program program(app, &dialogs);
     if (app.Terminated())
         return 2;
-
-    auto mainForm = std::make_unique<TMainForm>(MainFormServices{
-        app, registry, dialogs, random, sound1, pop1, starter, notifyArea, previous, windows});
-    app.SetMainForm(mainForm.get());
-    mainForm->SleepFn = [](int) {};
+    TMainForm& mainForm = program.MainForm();
+    POPControl& pop1 = program.Pop();
+    mainForm.SleepFn = [](int) {};
 
     long done = 0, counts = 0, errors = 0;
     const std::set<long> checkpoints{1, 10, 100, 1000, 2000, 5000};
@@ -150,9 +123,9 @@ int main(int argc, char** argv) {
             return;
         }
         watchdog.start();
-        mainForm->StartCheck();
+        mainForm.StartCheck();
     };
-    mainForm->Observer = [&](const QString& what, const QString& text) {
+    mainForm.Observer = [&](const QString& what, const QString& text) {
         if (what == QLatin1String("count")) {
             ++counts;
         } else if (text == ConnectionTexts::Error) {
@@ -170,13 +143,11 @@ int main(int argc, char** argv) {
         }
     };
 
-    windows.Publish(app.Title(), {[] { return false; }, [] {}, [] {}});
-    mainForm->FormCreate(); // a user name is stored: the first check starts at once
-    mainForm->Timer1().SetEnabled(false);
+    program.Start(); // a user name is stored: the first check starts at once
+    mainForm.Timer1().SetEnabled(false);
     clock.start();
     watchdog.start();
-    app.SetShowMainForm(false);
-    const int code = app.Run();
-    mainForm.reset();
+    const int code = program.Run();
+    mainForm.Observer = nullptr; // it reads the locals above, which go before the window
     return code != 0 ? code : (errors || dialogs.exceptions ? 1 : 0);
 }

@@ -1,6 +1,6 @@
 #include "Just1_32.h"
 
-#include "platform/SingleInstance.h"
+#include "platform/InstanceMarker.h"
 
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QFileInfo>

@@ -1,5 +1,7 @@
 #include "AppEvent.h"
 
+#include "platform/Colors.h"
+
 #include <QtGui/QPainter>
 
 #include <algorithm>
@@ -178,16 +180,7 @@ void TAppEventList::Attach(TAppEvents* component) {
     auto* a = app();
     if (!a)
         return;
-    SavedOnActivate = a->OnActivate;
-    SavedOnDeactivate = a->OnDeactivate;
-    SavedOnException = a->OnException;
-    SavedOnIdle = a->OnIdle;
-    SavedOnHelp = a->OnHelp;
-    SavedOnHint = a->OnHint;
-    SavedOnMessage = a->OnMessage;
-    SavedOnMinimize = a->OnMinimize;
-    SavedOnRestore = a->OnRestore;
-    SavedOnShowHint = a->OnShowHint;
+    saved_ = *a;
     a->OnActivate = [this](QObject* s) { DispatchActivate(s); };
     a->OnDeactivate = [this](QObject* s) { DispatchDeactivate(s); };
     a->OnException = [this](QObject* s, const std::exception& e) { DispatchException(s, e); };
@@ -210,16 +203,7 @@ void TAppEventList::ClearApplicationEvents() {
     auto* a = app();
     if (!a)
         return;
-    a->OnActivate = nullptr;
-    a->OnDeactivate = nullptr;
-    a->OnException = nullptr;
-    a->OnIdle = nullptr;
-    a->OnHelp = nullptr;
-    a->OnHint = nullptr;
-    a->OnMessage = nullptr;
-    a->OnMinimize = nullptr;
-    a->OnRestore = nullptr;
-    a->OnShowHint = nullptr;
+    static_cast<ApplicationEvents&>(*a) = {};
 }
 
 // Walks the components newest first. call(handler) runs one assigned
@@ -228,7 +212,7 @@ void TAppEventList::ClearApplicationEvents() {
 // destroy its own component: the list is read again after each call, and a
 // component that has gone counts as chained.
 template <class Handler, class Call>
-bool TAppEventList::dispatch(Handler TAppEvents::*handler, Call call) {
+bool TAppEventList::dispatch(Handler ApplicationEvents::*handler, Call call) {
     std::size_t i = components_.size();
     while (i > 0) {
         --i;
@@ -248,13 +232,13 @@ bool TAppEventList::dispatch(Handler TAppEvents::*handler, Call call) {
 }
 
 void TAppEventList::DispatchActivate(QObject* sender) {
-    if (dispatch(&TAppEvents::OnActivate, [&](auto& h) { h(sender); }) && SavedOnActivate)
-        SavedOnActivate(sender);
+    if (dispatch(&TAppEvents::OnActivate, [&](auto& h) { h(sender); }) && saved_.OnActivate)
+        saved_.OnActivate(sender);
 }
 
 void TAppEventList::DispatchDeactivate(QObject* sender) {
-    if (dispatch(&TAppEvents::OnDeactivate, [&](auto& h) { h(sender); }) && SavedOnDeactivate)
-        SavedOnDeactivate(sender);
+    if (dispatch(&TAppEvents::OnDeactivate, [&](auto& h) { h(sender); }) && saved_.OnDeactivate)
+        saved_.OnDeactivate(sender);
 }
 
 void TAppEventList::DispatchException(QObject* sender, const std::exception& e) {
@@ -264,9 +248,9 @@ void TAppEventList::DispatchException(QObject* sender, const std::exception& e) 
                      handled = true;
                      h(sender, e);
                  }) &&
-        SavedOnException) {
+        saved_.OnException) {
         handled = true;
-        SavedOnException(sender, e);
+        saved_.OnException(sender, e);
     }
     if (!handled)
         if (auto* a = app())
@@ -274,40 +258,40 @@ void TAppEventList::DispatchException(QObject* sender, const std::exception& e) 
 }
 
 void TAppEventList::DispatchIdle(QObject* sender, bool& done) {
-    if (dispatch(&TAppEvents::OnIdle, [&](auto& h) { h(sender, done); }) && SavedOnIdle)
-        SavedOnIdle(sender, done);
+    if (dispatch(&TAppEvents::OnIdle, [&](auto& h) { h(sender, done); }) && saved_.OnIdle)
+        saved_.OnIdle(sender, done);
 }
 
 bool TAppEventList::DispatchHelp(std::uint16_t command, std::int32_t data, bool& callHelp) {
     bool result = false;
     if (dispatch(&TAppEvents::OnHelp, [&](auto& h) { result = h(command, data, callHelp); }) &&
-        SavedOnHelp)
-        result = SavedOnHelp(command, data, callHelp);
+        saved_.OnHelp)
+        result = saved_.OnHelp(command, data, callHelp);
     return result;
 }
 
 void TAppEventList::DispatchHint(QObject* sender) {
-    if (dispatch(&TAppEvents::OnHint, [&](auto& h) { h(sender); }) && SavedOnHint)
-        SavedOnHint(sender);
+    if (dispatch(&TAppEvents::OnHint, [&](auto& h) { h(sender); }) && saved_.OnHint)
+        saved_.OnHint(sender);
 }
 
 void TAppEventList::DispatchMessage(TMessage& msg, bool& handled) {
-    if (dispatch(&TAppEvents::OnMessage, [&](auto& h) { h(msg, handled); }) && SavedOnMessage)
-        SavedOnMessage(msg, handled);
+    if (dispatch(&TAppEvents::OnMessage, [&](auto& h) { h(msg, handled); }) && saved_.OnMessage)
+        saved_.OnMessage(msg, handled);
 }
 
 void TAppEventList::DispatchMinimize(QObject* sender) {
-    if (dispatch(&TAppEvents::OnMinimize, [&](auto& h) { h(sender); }) && SavedOnMinimize)
-        SavedOnMinimize(sender);
+    if (dispatch(&TAppEvents::OnMinimize, [&](auto& h) { h(sender); }) && saved_.OnMinimize)
+        saved_.OnMinimize(sender);
 }
 
 void TAppEventList::DispatchRestore(QObject* sender) {
-    if (dispatch(&TAppEvents::OnRestore, [&](auto& h) { h(sender); }) && SavedOnRestore)
-        SavedOnRestore(sender);
+    if (dispatch(&TAppEvents::OnRestore, [&](auto& h) { h(sender); }) && saved_.OnRestore)
+        saved_.OnRestore(sender);
 }
 
 void TAppEventList::DispatchShowHint(QString& hintStr, bool& canShow, THintInfo& hintInfo) {
     if (dispatch(&TAppEvents::OnShowHint, [&](auto& h) { h(hintStr, canShow, hintInfo); }) &&
-        SavedOnShowHint)
-        SavedOnShowHint(hintStr, canShow, hintInfo);
+        saved_.OnShowHint)
+        saved_.OnShowHint(hintStr, canShow, hintInfo);
 }

@@ -17,7 +17,7 @@ class QPainter;
 //
 // Owners set the stored properties after construction and then call
 // Loaded(), which writes all eight to the application once more.
-class TAppEvents : public QObject {
+class TAppEvents : public QObject, public ApplicationEvents {
     Q_OBJECT
 public:
     explicit TAppEvents(QObject* owner = nullptr);
@@ -49,16 +49,6 @@ public:
     QPainter& IconCanvas();
 
     TNotifyEvent OnPaintIcon;
-    TNotifyEvent OnActivate;
-    TNotifyEvent OnDeactivate;
-    TExceptionEvent OnException;
-    TIdleEvent OnIdle;
-    THelpEvent OnHelp;
-    TNotifyEvent OnHint;
-    TMessageEvent OnMessage;
-    TNotifyEvent OnMinimize;
-    TNotifyEvent OnRestore;
-    TShowHintEvent OnShowHint;
 
     virtual void PaintMinimizedIcon();
     virtual bool HandleMainWindowMessage(TMessage& message);
@@ -106,19 +96,11 @@ public:
     void DispatchShowHint(QString& hintStr, bool& canShow, THintInfo& hintInfo);
 
 private:
-    template <class Handler, class Call> bool dispatch(Handler TAppEvents::*handler, Call call);
+    template <class Handler, class Call>
+    bool dispatch(Handler ApplicationEvents::*handler, Call call);
 
     std::vector<TAppEvents*> components_;
-    TNotifyEvent SavedOnActivate;
-    TNotifyEvent SavedOnDeactivate;
-    TExceptionEvent SavedOnException;
-    TIdleEvent SavedOnIdle;
-    THelpEvent SavedOnHelp;
-    TNotifyEvent SavedOnHint;
-    TMessageEvent SavedOnMessage;
-    TNotifyEvent SavedOnMinimize;
-    TNotifyEvent SavedOnRestore;
-    TShowHintEvent SavedOnShowHint;
+    ApplicationEvents saved_; // the application's own handlers, run after ours
 };
 
 // The one list, there before any window and gone after the last.

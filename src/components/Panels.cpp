@@ -1,6 +1,6 @@
 #include "Panels.h"
 
-#include "platform/TApplication.h"
+#include "platform/Colors.h"
 
 #include <QtGui/QPainter>
 

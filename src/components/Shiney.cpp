@@ -1,7 +1,7 @@
 #include "Shiney.h"
 
+#include "platform/Colors.h"
 #include "platform/RandomSource.h"
-#include "platform/TApplication.h"
 
 #include <QtWidgets/QLabel>
 

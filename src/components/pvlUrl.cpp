@@ -2,8 +2,8 @@
 
 #include "platform/ClassesRoot.h"
 #include "platform/Errors.h"
-#include "platform/SingleInstance.h"
-#include "platform/WinExec.h"
+#include "platform/InstanceMarker.h"
+#include "platform/ProgramStarter.h"
 
 #include <array>
 

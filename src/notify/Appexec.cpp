@@ -1,7 +1,7 @@
 #include "Appexec.h"
 
-#include "platform/SingleInstance.h"
-#include "platform/WinExec.h"
+#include "platform/InstanceMarker.h"
+#include "platform/ProgramStarter.h"
 
 #include <QtCore/QCoreApplication>
 

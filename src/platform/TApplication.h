@@ -7,7 +7,6 @@
 #include <QtCore/QRect>
 #include <QtCore/QString>
 #include <QtCore/QTimer>
-#include <QtGui/QColor>
 #include <QtGui/QPixmap>
 #include <QtWidgets/QApplication>
 
@@ -50,10 +49,6 @@ using TMessageEvent = std::function<void(TMessage& msg, bool& handled)>;
 using TShowHintEvent = std::function<void(QString& hintStr, bool& canShow, THintInfo& hintInfo)>;
 using TWindowHook = std::function<bool(TMessage& message)>;
 
-// 32-bit colour values: with the top bit set, the low byte names a system
-// colour; otherwise red, green and blue with red in the lowest byte.
-QColor colorToQColor(std::uint32_t color);
-
 // The application object: title, main window, the flag that shows the main
 // window when the loop starts, terminate request, the message loop, the hint
 // settings, the ten application events and the hook chain of the
@@ -65,7 +60,21 @@ QColor colorToQColor(std::uint32_t color);
 // application's state), OnMinimize / OnRestore (the main window's state),
 // OnHint and OnShowHint (a tooltip is about to show). OnHelp and OnMessage
 // have no Qt source and are raised only by whoever calls them.
-class TApplication : public QApplication {
+// The ten application events, one handler each.
+struct ApplicationEvents {
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TExceptionEvent OnException;
+    TIdleEvent OnIdle;
+    THelpEvent OnHelp;
+    TNotifyEvent OnHint;
+    TMessageEvent OnMessage;
+    TNotifyEvent OnMinimize;
+    TNotifyEvent OnRestore;
+    TShowHintEvent OnShowHint;
+};
+
+class TApplication : public QApplication, public ApplicationEvents {
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
@@ -124,18 +133,6 @@ public:
     // support, so an exception unwinding through them to notify() skips
     // their clean-up: memory leaks and a widget may keep a half-done state.
     void Guarded(QObject* sender, const std::function<void()>& handler);
-
-    // The ten application events, one handler each.
-    TNotifyEvent OnActivate;
-    TNotifyEvent OnDeactivate;
-    TExceptionEvent OnException;
-    TIdleEvent OnIdle;
-    THelpEvent OnHelp;
-    TNotifyEvent OnHint;
-    TMessageEvent OnMessage;
-    TNotifyEvent OnMinimize;
-    TNotifyEvent OnRestore;
-    TShowHintEvent OnShowHint;
 
     // The application's own window: a hook sees each of its messages first
     // and returns true to consume it. The token unhooks it again.

@@ -6,8 +6,8 @@
 #include "Resources.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
+#include "platform/Fonts.h"
 #include "platform/TApplication.h"
-#include "platform/qt/Fonts.h"
 #include "ui_TFrmCheck.h"
 #include "ui_TMainForm.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "FakeDialogs.h"
+#include "FakeInstanceMarker.h"
 #include "FakeMediaPlayer.h"
 #include "FakeNotifyArea.h"
 #include "FakeProgramStarter.h"
-#include "FakeSingleInstance.h"
 #include "FixedRandom.h"
 #include "MemoryRegistry.h"
 #include "app/Just1_32.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SingleInstance.h"
+#include "platform/InstanceMarker.h"
 
 // The marker is a lock file in a folder that only the user can write to, held
 // with flock(): the kernel releases the lock when the process dies, so a

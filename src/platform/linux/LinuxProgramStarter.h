@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WinExec.h"
+#include "platform/ProgramStarter.h"
 
 #include <QtCore/QString>
 #include <QtCore/QStringList>

@@ -59,7 +59,11 @@ QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent) {
     hostsChanged();
 }
 
-QtNotifyArea::~QtNotifyArea() = default;
+QtNotifyArea::~QtNotifyArea() {
+    // An icon still shown hides as it goes, and hiding it frees what the X
+    // tray watch keeps for its window: the watch must still be there.
+    shown_.clear();
+}
 
 HWND QtNotifyArea::AllocateHWnd(WindowProc proc) {
     const HWND window = nextWindow_++;

@@ -1,5 +1,5 @@
 #include "notify/Appexec.h"
-#include "platform/WinExec.h"
+#include "platform/ProgramStarter.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SingleInstance.h"
+#include "platform/InstanceMarker.h"
 
 #include <QtCore/QStringList>
 

@@ -1,0 +1,119 @@
+#include "Program.h"
+
+#include "Just1_32.h"
+#include "Resources.h"
+#include "TMainForm.h"
+#include "components/About.h"
+#include "mail/TFrmCheck.h"
+#include "mail/TfrmNetDialog.h"
+#include "mail/popclient.h"
+#include "platform/Dialogs.h"
+#include "platform/Fonts.h"
+#include "platform/RandomSource.h"
+#include "platform/TApplication.h"
+#include "platform/linux/CanberraEventSounds.h"
+#include "platform/linux/FlockInstanceMarker.h"
+#include "platform/linux/IniFileStore.h"
+#include "platform/linux/LinuxProgramStarter.h"
+#include "platform/linux/XdgClassesRoot.h"
+#include "platform/qt/LocalSocketWindows.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtMediaPlayer.h"
+#include "platform/qt/QtNotifyArea.h"
+
+#include <QtGui/QIcon>
+
+#include <exception>
+#include <optional>
+
+namespace {
+
+// What the windows and the tray need before the first of them is built.
+TApplication& prepared(TApplication& app) {
+    initPingboxResources();
+    substituteWindowsFonts();
+    TApplication::setWindowIcon(QIcon(QStringLiteral(":/pingbox/icons/tray.ico")));
+    TApplication::setDesktopFileName(QStringLiteral("pingbox"));
+    return app;
+}
+
+} // namespace
+
+struct Program::Backends {
+    Backends(TApplication& app, Dialogs* replacement)
+        : previous(marker, TPreviousInstance::markerNameFor(app.applicationFilePath())),
+          windows(marker.Folder(), previous.Name()),
+          dialogs(replacement ? *replacement : realDialogs.emplace(&eventSounds)) {}
+
+    // First: the marker's name comes from the program file, so every start
+    // of the same file finds the same marker.
+    FlockInstanceMarker marker;
+    const TPreviousInstance previous;
+    LocalSocketWindows windows;
+    CanberraEventSounds eventSounds;
+    std::optional<QtDialogs> realDialogs;
+    Dialogs& dialogs;
+    IniFileStore registry{IniFileStore::defaultFolder()};
+    SystemRandom random;
+    QtMediaPlayer sound1;
+    TPOP pop1;
+    QtNotifyArea notifyArea;
+    LinuxProgramStarter starter;
+    XdgClassesRoot classesRoot;
+    std::optional<TAboutbox> aboutbox;
+    std::optional<TFrmCheck> frmCheck;
+    std::optional<TfrmNetDialog> frmNetDialog;
+};
+
+Program::Program(TApplication& app, Dialogs* dialogs)
+    : app_(app), backends_(std::make_unique<Backends>(prepared(app), dialogs)) {
+    Backends& b = *backends_;
+    app.SetTitle(QStringLiteral("Pingbox"));
+    app.SetDialogs(&b.dialogs);
+    if (!b.marker.Problem().isEmpty()) {
+        b.dialogs.MessageBeep(MB_OK_SOUND);
+        b.dialogs.MessageDlg(b.marker.Problem(), TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    }
+    mainForm_ = std::make_unique<TMainForm>(MainFormServices{app, b.registry, b.dialogs, b.random,
+                                                             b.sound1, b.pop1, b.starter,
+                                                             b.notifyArea, b.previous, b.windows});
+    app.SetMainForm(mainForm_.get());
+}
+
+Program::~Program() = default;
+
+TMainForm& Program::MainForm() {
+    return *mainForm_;
+}
+
+POPControl& Program::Pop() {
+    return backends_->pop1;
+}
+
+void Program::Start() {
+    Backends& b = *backends_;
+    TMainForm& form = *mainForm_;
+    b.windows.Publish(app_.Title(), {[&form] { return form.isMinimized(); },
+                                     [&form] {
+                                         if (form.isMinimized())
+                                             form.showNormal();
+                                     },
+                                     [&form] {
+                                         if (form.isVisible())
+                                             form.raise();
+                                     }});
+    try {
+        form.FormCreate();
+    } catch (const std::exception& e) {
+        app_.HandleException(e);
+    }
+    b.aboutbox.emplace(b.classesRoot, b.starter);
+    b.frmCheck.emplace();
+    b.frmNetDialog.emplace(b.dialogs);
+    form.SetWindows(&*b.frmCheck, &*b.frmNetDialog, &*b.aboutbox);
+}
+
+int Program::Run() {
+    app_.SetShowMainForm(false);
+    return app_.Run();
+}
