@@ -12,6 +12,17 @@ namespace {
 TApplication* app() {
     return TApplication::Instance();
 }
+
+template <class T> T readThrough(T (TApplication::*get)() const, const T& stored) {
+    const TApplication* a = app();
+    return a ? (a->*get)() : stored;
+}
+
+template <class T> void writeThrough(void (TApplication::*set)(T), T& stored, T value) {
+    stored = value;
+    if (auto* a = app())
+        (a->*set)(value);
+}
 } // namespace
 
 TAppEvents::TAppEvents(QObject* owner) : QObject(owner) {
@@ -45,78 +56,62 @@ void TAppEvents::ApplyToApplication() {
     a->SetUpdateMetricSettings(updateMetricSettings_);
 }
 
-// Without an application object there is nothing to write to or read from;
-// the stored value then stands in.
+// Reading gives the application's value and writing passes the value on;
+// without an application object the stored value stands in.
 std::uint32_t TAppEvents::HintColor() const {
-    return app() ? app()->HintColor() : hintColor_;
+    return readThrough(&TApplication::HintColor, hintColor_);
 }
 void TAppEvents::SetHintColor(std::uint32_t value) {
-    hintColor_ = value;
-    if (auto* a = app())
-        a->SetHintColor(value);
+    writeThrough(&TApplication::SetHintColor, hintColor_, value);
 }
 
 int TAppEvents::HintPause() const {
-    return app() ? app()->HintPause() : hintPause_;
+    return readThrough(&TApplication::HintPause, hintPause_);
 }
 void TAppEvents::SetHintPause(int value) {
-    hintPause_ = value;
-    if (auto* a = app())
-        a->SetHintPause(value);
+    writeThrough(&TApplication::SetHintPause, hintPause_, value);
 }
 
 bool TAppEvents::ShowHint() const {
-    return app() ? app()->ShowHint() : showHint_;
+    return readThrough(&TApplication::ShowHint, showHint_);
 }
 void TAppEvents::SetShowHint(bool value) {
-    showHint_ = value;
-    if (auto* a = app())
-        a->SetShowHint(value);
+    writeThrough(&TApplication::SetShowHint, showHint_, value);
 }
 
 int TAppEvents::HintShortPause() const {
-    return app() ? app()->HintShortPause() : hintShortPause_;
+    return readThrough(&TApplication::HintShortPause, hintShortPause_);
 }
 void TAppEvents::SetHintShortPause(int value) {
-    hintShortPause_ = value;
-    if (auto* a = app())
-        a->SetHintShortPause(value);
+    writeThrough(&TApplication::SetHintShortPause, hintShortPause_, value);
 }
 
 int TAppEvents::HintHidePause() const {
-    return app() ? app()->HintHidePause() : hintHidePause_;
+    return readThrough(&TApplication::HintHidePause, hintHidePause_);
 }
 void TAppEvents::SetHintHidePause(int value) {
-    hintHidePause_ = value;
-    if (auto* a = app())
-        a->SetHintHidePause(value);
+    writeThrough(&TApplication::SetHintHidePause, hintHidePause_, value);
 }
 
 bool TAppEvents::ShowMainForm() const {
-    return app() ? app()->ShowMainForm() : showMainForm_;
+    return readThrough(&TApplication::ShowMainForm, showMainForm_);
 }
 void TAppEvents::SetShowMainForm(bool value) {
-    showMainForm_ = value;
-    if (auto* a = app())
-        a->SetShowMainForm(value);
+    writeThrough(&TApplication::SetShowMainForm, showMainForm_, value);
 }
 
 bool TAppEvents::UpdateFormatSettings() const {
-    return app() ? app()->UpdateFormatSettings() : updateFormatSettings_;
+    return readThrough(&TApplication::UpdateFormatSettings, updateFormatSettings_);
 }
 void TAppEvents::SetUpdateFormatSettings(bool value) {
-    updateFormatSettings_ = value;
-    if (auto* a = app())
-        a->SetUpdateFormatSettings(value);
+    writeThrough(&TApplication::SetUpdateFormatSettings, updateFormatSettings_, value);
 }
 
 bool TAppEvents::UpdateMetricSettings() const {
-    return app() ? app()->UpdateMetricSettings() : updateMetricSettings_;
+    return readThrough(&TApplication::UpdateMetricSettings, updateMetricSettings_);
 }
 void TAppEvents::SetUpdateMetricSettings(bool value) {
-    updateMetricSettings_ = value;
-    if (auto* a = app())
-        a->SetUpdateMetricSettings(value);
+    writeThrough(&TApplication::SetUpdateMetricSettings, updateMetricSettings_, value);
 }
 
 QPainter& TAppEvents::IconCanvas() {
