@@ -13,10 +13,10 @@
 //   heap_kb H counts C errors E
 #include "app/Program.h"
 #include "app/TMainForm.h"
+#include "gui/TApplication.h"
 #include "mail/ConnectionHandlers.h"
-#include "mail/POPControl.h"
 #include "platform/Dialogs.h"
-#include "platform/TApplication.h"
+#include "pop/POPControl.h"
 
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>

@@ -2,7 +2,7 @@
 // fields. The fields are the program's only working copy of the settings.
 #include "TMainForm.h"
 
-#include "components/StoredSettings.h"
+#include "settings/StoredSettings.h"
 #include "ui_TMainForm.h"
 
 #include <QtCore/QScopeGuard>

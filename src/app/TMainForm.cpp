@@ -3,9 +3,9 @@
 #include "Just1_32.h"
 #include "components/About.h"
 #include "components/AppEvent.h"
+#include "gui/TApplication.h"
 #include "mail/CheckCycle.h"
 #include "mail/ConnectionHandlers.h"
-#include "mail/POPControl.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "notify/Appexec.h"
@@ -16,8 +16,8 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/MediaPlayer.h"
-#include "platform/TApplication.h"
 #include "platform/qt/X11WindowHints.h"
+#include "pop/POPControl.h"
 #include "ui_TMainForm.h"
 
 #include <QtCore/QFile>

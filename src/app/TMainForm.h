@@ -1,9 +1,9 @@
 #pragma once
 
-#include "components/TKelEncryption.h"
 #include "mail/MailHost.h"
 #include "notify/NewMailAlert.h"
 #include "platform/TTimer.h"
+#include "settings/TKelEncryption.h"
 
 #include <QtWidgets/QWidget>
 

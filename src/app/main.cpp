@@ -2,7 +2,7 @@
 // then the message loop. The command line is ignored.
 #include "Program.h"
 #include "TMainForm.h"
-#include "platform/TApplication.h"
+#include "gui/TApplication.h"
 #include "platform/linux/ProcessHardening.h"
 
 #include <QtCore/QFile>

@@ -1,7 +1,7 @@
 #include "About.h"
 
 #include "Shiney.h"
-#include "platform/TApplication.h"
+#include "gui/TApplication.h"
 #include "ui_About.h"
 
 #include <QtGui/QMouseEvent>

@@ -1,6 +1,6 @@
 #include "AppEvent.h"
 
-#include "platform/Colors.h"
+#include "gui/Colors.h"
 
 #include <QtGui/QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TApplication.h"
+#include "gui/TApplication.h"
 
 #include <QtCore/QObject>
 

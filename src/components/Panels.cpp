@@ -1,6 +1,6 @@
 #include "Panels.h"
 
-#include "platform/Colors.h"
+#include "gui/Colors.h"
 
 #include <QtGui/QPainter>
 

@@ -1,6 +1,6 @@
 #include "Shiney.h"
 
-#include "platform/Colors.h"
+#include "gui/Colors.h"
 #include "platform/RandomSource.h"
 
 #include <QtWidgets/QLabel>

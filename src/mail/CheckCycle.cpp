@@ -1,7 +1,7 @@
 #include "CheckCycle.h"
 
 #include "MailHost.h"
-#include "POPControl.h"
+#include "pop/POPControl.h"
 
 namespace mail {
 

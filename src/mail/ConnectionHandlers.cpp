@@ -1,9 +1,9 @@
 #include "ConnectionHandlers.h"
 
 #include "MailHost.h"
-#include "POPControl.h"
-#include "POPErrors.h"
 #include "platform/Dialogs.h"
+#include "pop/POPControl.h"
+#include "pop/POPErrors.h"
 
 QString ConnectionTexts::Connecting(const QString& host) {
     return QStringLiteral("Connecting to POP server: ") + host + QStringLiteral("...");

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "gui/NotifyArea.h"
 #include "platform/Errors.h"
-#include "platform/NotifyArea.h"
 
 #include <QtCore/QByteArray>
 #include <QtCore/QString>

@@ -1,6 +1,6 @@
 #include "TrayShell.h"
 
-#include "platform/TApplication.h"
+#include "gui/TApplication.h"
 
 #include <QtCore/QMetaObject>
 #include <QtCore/QVariant>

@@ -2,7 +2,7 @@
 
 #include "IcoList.h"
 #include "TIcon.h"
-#include "platform/NotifyArea.h"
+#include "gui/NotifyArea.h"
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>

@@ -3,9 +3,9 @@
 // password, a stopped server, and checks requested while a box is open.
 #include "DovecotServer.h"
 #include "FakeDesktop.h"
+#include "gui/TApplication.h"
 #include "mail/TfrmNetDialog.h"
-#include "mail/popclient.h"
-#include "platform/TApplication.h"
+#include "pop/popclient.h"
 #include "ui_TMainForm.h"
 #include "ui_TfrmNetDialog.h"
 

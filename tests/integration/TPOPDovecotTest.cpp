@@ -3,7 +3,7 @@
 #include "DovecotServer.h"
 #include "TPOPTestSupport.h"
 
-#include "mail/POPErrors.h"
+#include "pop/POPErrors.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "MailutilsServer.h"
 #include "TPOPTestSupport.h"
 
-#include "mail/POPErrors.h"
+#include "pop/POPErrors.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

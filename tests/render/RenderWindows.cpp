@@ -4,10 +4,10 @@
 #include "FakeDesktop.h"
 #include "FakePOPControl.h"
 #include "Resources.h"
+#include "gui/Fonts.h"
+#include "gui/TApplication.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
-#include "platform/Fonts.h"
-#include "platform/TApplication.h"
 #include "ui_TFrmCheck.h"
 #include "ui_TMainForm.h"
 

@@ -9,7 +9,7 @@
 #include "MemoryRegistry.h"
 #include "app/Just1_32.h"
 #include "app/TMainForm.h"
-#include "platform/TApplication.h"
+#include "gui/TApplication.h"
 
 // Every service the configuration window uses, in memory, for tests and
 // tools that link the program's libraries. The POP client is the caller's.

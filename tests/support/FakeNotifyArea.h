@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NotifyArea.h"
+#include "gui/NotifyArea.h"
 
 #include <QtCore/QList>
 

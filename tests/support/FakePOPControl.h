@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mail/POPControl.h"
+#include "pop/POPControl.h"
 
 #include <QtCore/QStringList>
 

@@ -1,8 +1,8 @@
 // Entry point of every unit test program: a TApplication on Qt's offscreen
 // platform (unless the caller chose another), then GoogleTest.
 #include "Resources.h"
-#include "platform/Fonts.h"
-#include "platform/TApplication.h"
+#include "gui/Fonts.h"
+#include "gui/TApplication.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 
 #include "Options.h"
 #include "Outcome.h"
-#include "components/TKelEncryption.h"
 #include "platform/RandomSource.h"
 #include "platform/linux/IniFileStore.h"
+#include "settings/TKelEncryption.h"
 
 #include <QtCore/QFile>
 

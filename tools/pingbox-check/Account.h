@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/StoredSettings.h"
+#include "settings/StoredSettings.h"
 
 struct Options;
 

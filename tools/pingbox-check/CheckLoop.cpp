@@ -2,9 +2,9 @@
 
 #include "Options.h"
 #include "Outcome.h"
-#include "components/StoredSettings.h"
-#include "mail/POPErrors.h"
-#include "mail/popclient.h"
+#include "pop/POPErrors.h"
+#include "pop/popclient.h"
+#include "settings/StoredSettings.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTextStream>

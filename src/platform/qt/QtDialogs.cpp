@@ -1,8 +1,8 @@
 #include "QtDialogs.h"
 
 #include "OpenFileDialog.h"
+#include "gui/TApplication.h"
 #include "platform/EventSounds.h"
-#include "platform/TApplication.h"
 
 #include <QtCore/QFileInfo>
 #include <QtWidgets/QApplication>

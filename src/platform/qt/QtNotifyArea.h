@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/NotifyArea.h"
+#include "gui/NotifyArea.h"
 
 #include "DBusTrayTypes.h"
 #include "XWindowPictures.h"

@@ -3,8 +3,8 @@
 // what happens on stdout and takes commands on stdin:
 //   animate on | animate off | hint TEXT | quit
 #include "Resources.h"
+#include "gui/TApplication.h"
 #include "notify/TrayShell.h"
-#include "platform/TApplication.h"
 #include "platform/qt/QtNotifyArea.h"
 
 #include <QtCore/QFile>

@@ -1,7 +1,7 @@
 #include "MainFormFixture.h"
 
-#include "components/TKelEncryption.h"
 #include "platform/Errors.h"
+#include "settings/TKelEncryption.h"
 
 #include "components/AppEvent.h"
 

@@ -1,7 +1,7 @@
-#include "components/StoredSettings.h"
+#include "settings/StoredSettings.h"
 #include "FixedRandom.h"
 #include "MemoryRegistry.h"
-#include "components/TKelEncryption.h"
+#include "settings/TKelEncryption.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "components/TKelEncryption.h"
+#include "settings/TKelEncryption.h"
 #include "FixedRandom.h"
 #include "platform/Errors.h"
 

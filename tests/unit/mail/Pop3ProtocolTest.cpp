@@ -1,6 +1,6 @@
 // The pieces under TPOP: server fields, reply lines, counts, capabilities.
-#include "mail/pop3Protocol.h"
-#include "mail/pop3Address.h"
+#include "pop/pop3Protocol.h"
+#include "pop/pop3Address.h"
 
 #include <gtest/gtest.h>
 

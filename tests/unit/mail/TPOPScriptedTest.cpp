@@ -2,7 +2,7 @@
 // and calls back into the control from its own events.
 #include "TPOPTestSupport.h"
 
-#include "mail/POPErrors.h"
+#include "pop/POPErrors.h"
 
 #include <QtCore/QEventLoop>
 #include <gtest/gtest.h>

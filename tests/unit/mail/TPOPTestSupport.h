@@ -3,8 +3,8 @@
 // A scripted POP3 server on loopback and a recorder that drives TPOP the way
 // the program does: Authenticate on protocol state 1, Quit after the count
 // and after an error.
-#include "mail/POPErrors.h"
-#include "mail/popclient.h"
+#include "pop/POPErrors.h"
+#include "pop/popclient.h"
 
 #include <QtCore/QTimer>
 #include <QtNetwork/QTcpServer>

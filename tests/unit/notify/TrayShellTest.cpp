@@ -1,6 +1,6 @@
 #include "TrayShellTestSupport.h"
 
-#include "platform/TApplication.h"
+#include "gui/TApplication.h"
 
 #include <QtCore/QTimer>
 #include <QtTest/QTest>

@@ -1,8 +1,8 @@
 #include "TApplication.h"
 
 #include "Colors.h"
-#include "Dialogs.h"
-#include "Errors.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
 
 #include <QtCore/QAbstractEventDispatcher>
 #include <QtCore/QFileInfo>
