@@ -122,6 +122,19 @@ expect 6 "" "a reply nobody asked for" -- \
     env PINGBOX_PASSWORD=s3cret "$check" --server "127.0.0.1:$port" --user demo --timeout 10
 wait "$scripted_pid" 2>/dev/null
 
+# A QUIT that is never answered is waited for no longer than --timeout.
+start_scripted mute-quit
+started=$(date +%s%N)
+expect 0 2 "an unanswered QUIT" -- \
+    env PINGBOX_PASSWORD=s3cret "$check" --server "127.0.0.1:$port" --user demo --timeout 1
+took=$((($(date +%s%N) - started) / 1000000))
+if [ "$took" -gt 2500 ]; then
+    echo "FAIL: the unanswered QUIT was waited for $took ms" >&2
+    failures=$((failures + 1))
+fi
+kill "$scripted_pid" 2>/dev/null
+wait "$scripted_pid" 2>/dev/null
+
 # The process keeps itself out of core dumps, even where the shell allows them.
 start_scripted silent
 (ulimit -c unlimited 2>/dev/null; exec env PINGBOX_PASSWORD=s3cret "$check" \

@@ -3,6 +3,7 @@
 Prints its port, then plays one script:
   silent   accepts and never greets
   unasked  greets, answers CAPA, and sends a reply nobody asked for
+  mute-quit  a whole session for any login, but no answer to QUIT
   blackhole-dns, connect-proxy: see below
 """
 import random
@@ -80,6 +81,20 @@ if mode == "unasked":
     while not line.endswith(b"\n"):
         line += conn.recv(1) or b"\n"
     conn.sendall(b"+OK\r\nUSER\r\n.\r\n+OK surprise\r\n")
+if mode == "mute-quit":
+    # A whole session, but QUIT is never answered.
+    conn.sendall(b"+OK ready\r\n")
+    replies = {b"CAPA": b"+OK\r\nUSER\r\n.\r\n", b"USER": b"+OK\r\n", b"PASS": b"+OK\r\n",
+               b"STAT": b"+OK 2 20\r\n"}
+    pending = b""
+    while b"QUIT" not in pending:
+        chunk = conn.recv(4096)
+        if not chunk:
+            break
+        pending += chunk
+        while b"\r\n" in pending and not pending.startswith(b"QUIT"):
+            line, pending = pending.split(b"\r\n", 1)
+            conn.sendall(replies.get(line.split(b" ")[0], b"-ERR\r\n"))
 try:
     while conn.recv(4096):
         pass
