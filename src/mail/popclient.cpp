@@ -646,7 +646,14 @@ void TPOP::capabilitiesKnown() {
 bool TPOP::loginMayGoPlain() const {
     if (address_.plainAllowed)
         return true;
-    return plainOnLoopback_ && socket_ && socket_->peerAddress().isLoopback();
+    if (!plainOnLoopback_ || !socket_)
+        return false;
+    // Through a proxy the socket's peer is the proxy, which may well be on
+    // this computer while the server is not; where the proxy looks the name
+    // up, the server's address is never known here.
+    if (proxy_.kind == MailProxy::Kind::None)
+        return socket_->peerAddress().isLoopback();
+    return !proxy_.resolvesName() && addresses_.value(nextAddress_ - 1).isLoopback();
 }
 
 void TPOP::readyForLogin() {

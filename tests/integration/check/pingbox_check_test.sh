@@ -34,11 +34,13 @@ expect() { # expect CODE OUTPUT DESCRIPTION -- COMMAND...
 # A scripted server runs in the background; its first line is the port.
 # (Not a coprocess: bash forgets a coprocess's pid as soon as it ends.)
 start_scripted() { # start_scripted MODE: sets port and scripted_pid
+    # An earlier run's file must not be read before the new one truncates it.
+    rm -f "$work/$1.port"
     python3 "$root/tests/integration/check/scripted_pop.py" "$1" >"$work/$1.port" &
     scripted_pid=$!
     port=""
     for _ in $(seq 200); do
-        port=$(head -n 1 "$work/$1.port")
+        port=$(head -n 1 "$work/$1.port" 2>/dev/null)
         [ -n "$port" ] && return 0
         sleep 0.05
     done
@@ -121,6 +123,17 @@ start_scripted unasked
 expect 6 "" "a reply nobody asked for" -- \
     env PINGBOX_PASSWORD=s3cret "$check" --server "127.0.0.1:$port" --user demo --timeout 10
 wait "$scripted_pid" 2>/dev/null
+
+# A server without STLS behind a proxy on this computer: the proxy being
+# local says nothing of where the server is, so no login goes out readable.
+start_scripted mute-quit
+server_pid=$scripted_pid server_port=$port
+start_scripted connect-proxy
+expect 7 "" "no readable login through a proxy on this computer" -- \
+    env pop3_proxy="http://127.0.0.1:$port" PINGBOX_PASSWORD=s3cret \
+    "$check" --server "localhost:$server_port" --user demo --timeout 10
+kill "$scripted_pid" "$server_pid" 2>/dev/null
+wait "$scripted_pid" "$server_pid" 2>/dev/null
 
 # A QUIT that is never answered is waited for no longer than --timeout.
 start_scripted mute-quit
