@@ -5,8 +5,6 @@
 #include "settings/StoredSettings.h"
 #include "ui_TMainForm.h"
 
-#include <QtCore/QScopeGuard>
-
 namespace {
 
 StoredSettings fromFields(const Ui::TMainForm& ui) {
@@ -27,11 +25,11 @@ void toFields(Ui::TMainForm& ui, const StoredSettings& settings) {
 
 } // namespace
 
-void TMainForm::LoadSettings() {
+QStringList TMainForm::LoadSettings() {
     StoredSettings settings = fromFields(*ui_);
-    // A load that fails still shows what it read before the failure.
-    const auto show = qScopeGuard([&] { toFields(*ui_, settings); });
-    settings.Load(services_.registry, kel1_);
+    QStringList problems = settings.Load(services_.registry, kel1_);
+    toFields(*ui_, settings);
+    return problems;
 }
 
 void TMainForm::SaveSettings() {

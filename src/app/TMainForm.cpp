@@ -18,6 +18,7 @@
 #include "platform/MediaPlayer.h"
 #include "platform/qt/X11WindowHints.h"
 #include "pop/POPControl.h"
+#include "settings/StoredSettings.h"
 #include "ui_TMainForm.h"
 
 #include <QtCore/QFile>
@@ -27,6 +28,8 @@
 #include <QtGui/QFontInfo>
 #include <QtGui/QScreen>
 #include <QtWidgets/QMenu>
+
+#include <limits>
 
 TMainForm::TMainForm(MainFormServices services)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -150,19 +153,39 @@ void TMainForm::drawPlayButton() {
 // --- start-up and shutdown -------------------------------------------------
 
 void TMainForm::FormCreate() {
-    LoadSettings();
-    ApplyCheckInterval();
+    // Nothing read here may stop start-up before the period is set: the
+    // timer's design period of one second would check the server every
+    // second. What cannot be read takes its default, and the user is told.
+    QStringList problems = LoadSettings();
+    try {
+        ApplyCheckInterval();
+    } catch (const EConvertError& e) {
+        ui_->EditCheckTime->setText(StoredSettings::DefaultCheckTime());
+        ApplyCheckInterval();
+        problems << MainTexts::IntervalReplaced.arg(e.Message(),
+                                                    StoredSettings::DefaultCheckTime());
+    }
     hide();
     if (!ui_->eUserName->text().isEmpty()) {
         StartCheck();
     } else {
         showCentred();
     }
+    if (!problems.isEmpty()) {
+        services_.dialogs.MessageBeep(MB_ICONEXCLAMATION_SOUND);
+        services_.dialogs.MessageDlg(MainTexts::SettingsUnreadable + QStringLiteral("\n\n") +
+                                         problems.join(QLatin1Char('\n')),
+                                     TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+    }
 }
 
 void TMainForm::ApplyCheckInterval() {
     const std::int32_t minutes = StrToInt(ui_->EditCheckTime->text());
-    // 32-bit arithmetic, kept as the timer's unsigned period.
+    // The timer's period is 32 bits of milliseconds; a longer one is refused
+    // rather than wrapped into a short one.
+    constexpr std::int64_t longest = std::numeric_limits<std::uint32_t>::max() / 60000;
+    if (minutes < 0 || minutes > longest)
+        throw EConvertError(MainTexts::IntervalOutOfRange.arg(minutes).arg(longest));
     timer1_.SetInterval(static_cast<std::uint32_t>(minutes) * 60000u);
 }
 

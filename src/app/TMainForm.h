@@ -5,6 +5,7 @@
 #include "platform/TTimer.h"
 #include "settings/TKelEncryption.h"
 
+#include <QtCore/QStringList>
 #include <QtWidgets/QWidget>
 
 #include <cstdint>
@@ -53,6 +54,14 @@ struct MainFormServices {
 // Texts the configuration window shows or asks.
 namespace MainTexts {
 inline const QString ClosePingbox = QStringLiteral("Close Pingbox?");
+inline const QString SettingsUnreadable =
+    QStringLiteral("Some stored settings could not be read; Pingbox uses their defaults instead.");
+// %1 the reason, %2 the interval used instead.
+inline const QString IntervalReplaced =
+    QStringLiteral("The check interval cannot be used: %1. Pingbox checks every %2 minutes.");
+// %1 the minutes given, %2 the most the timer can hold.
+inline const QString IntervalOutOfRange =
+    QStringLiteral("'%1' minutes is not a check interval from 0 to %2");
 } // namespace MainTexts
 
 // The configuration window: its fields are the program's working settings,
@@ -66,8 +75,11 @@ public:
     // Creation event: load settings, set the check period, then either stay
     // hidden and check at once (a user name is stored) or show this window.
     void FormCreate();
+    // Raises EConvertError for a field that is not a whole number of minutes
+    // from 0 to the longest period the timer holds, leaving the period as it was.
     void ApplyCheckInterval();
-    void LoadSettings();
+    // Returns what could not be read; those fields hold their defaults.
+    QStringList LoadSettings();
     void SaveSettings();
     void StartCheck();
 

@@ -4,9 +4,11 @@
 
 namespace {
 
-Pop3Address failed(const QString& field, const char* why) {
+// The text never quotes the field: it may hold a password, typed there by
+// mistake or as the user-info of a URL.
+Pop3Address failed(const QString&, const char* why) {
     Pop3Address a;
-    a.error = QStringLiteral("\"%1\" is not a server name: %2").arg(field, QLatin1String(why));
+    a.error = QStringLiteral("the server field does not name a server: %1").arg(QLatin1String(why));
     return a;
 }
 
@@ -61,7 +63,7 @@ Pop3Address parsePop3Address(const QString& field, std::uint16_t defaultPort) {
             rest.chop(1);
     }
     if (rest.contains(u'@'))
-        return failed(shown, "a user name belongs in its own field");
+        return failed(shown, "a user name or password belongs in its own field, not before an @");
     if (rest.contains(u'/'))
         return failed(shown, "a path is not allowed");
 

@@ -97,7 +97,13 @@ QByteArray apopTimestamp(const QByteArray& greeting) {
 
 QString printableServerText(const QByteArray& text) {
     QString s = QString::fromUtf8(text);
-    s.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    // Controls and the marks that reorder text on a terminal: a server must
+    // not be able to make its words read as something else.
+    s.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return c.category() == QChar::Other_Control || (u >= 0x202A && u <= 0x202E) ||
+               (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F || u == 0x061C;
+    });
     constexpr qsizetype limit = 200;
     if (s.size() > limit)
         s = s.left(limit) + QStringLiteral("...");

@@ -4,7 +4,7 @@
 #include "pop3CapabilityCache.h"
 
 #include <QtCore/QCryptographicHash>
-#include <QtNetwork/QHostInfo>
+#include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QSslCipher>
 #include <QtNetwork/QSslConfiguration>
 #include <QtNetwork/QSslSocket>
@@ -37,8 +37,7 @@ TPOP::TPOP(QObject* parent) : QObject(parent) {
 }
 
 TPOP::~TPOP() {
-    if (lookupId_ >= 0)
-        QHostInfo::abortHostLookup(lookupId_);
+    resolver_.cancel();
     dropSocket();
 }
 
@@ -104,8 +103,11 @@ void TPOP::Authenticate(const QString& user, const QString& password) {
         authResponse_ = (QByteArray(1, '\0') + u + QByteArray(1, '\0') + p).toBase64();
         send({{Cmd::AuthPlain, "AUTH PLAIN " + authResponse_, QStringLiteral("AUTH PLAIN ****")}},
              true);
-    } else if (user.contains(u' ') || user.contains(u'\t')) {
-        // The name ends at the first blank of an APOP command.
+    } else if (std::any_of(user.begin(), user.end(), [](QChar c) {
+                   return c == u' ' || c.category() == QChar::Other_Control;
+               })) {
+        // The name ends at the first blank of an APOP command, and no server
+        // reads a control character in it as the user meant.
         fail(popErrApopUserName, {QStringLiteral("APOP is the only login method offered")});
     } else {
         phase_ = Phase::LoggingIn;
@@ -231,31 +233,64 @@ void TPOP::trace(const QString& line) {
 void TPOP::startLookup() {
     phase_ = Phase::Lookup;
     setState(popResolvingHost);
-    QHostAddress literal;
-    if (literal.setAddress(address_.host)) {
-        lookedUp({literal}, {});
+    armTimer(timeouts_.lookupMs, Phase::Lookup);
+    proxy_ = mailProxyFor(address_.host, address_.implicitTls);
+    if (!proxy_.error.isEmpty()) {
+        fail(popErrUnreachable, {proxy_.error});
         return;
     }
-    const quint64 generation = generation_;
-    armTimer(timeouts_.lookupMs, Phase::Lookup);
-    lookupId_ =
-        QHostInfo::lookupHost(address_.host, this, [this, generation](const QHostInfo& info) {
-            if (generation != generation_ || phase_ != Phase::Lookup)
-                return;
-            lookupId_ = -1;
-            if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-                lookedUp({}, info.errorString());
-            else
-                lookedUp(info.addresses(), {});
-        });
+    if (proxy_.kind == MailProxy::Kind::None) {
+        resolve(address_.host,
+                [this](const auto& found, const QString& error) { lookedUp(found, error); });
+        return;
+    }
+    trace(QStringLiteral("through the proxy named in %1").arg(proxy_.variable));
+    resolve(proxy_.host,
+            [this](const auto& found, const QString& error) { proxyLookedUp(found, error); });
+}
+
+// An address literal needs no lookup; the answer still comes from its own
+// turn of the event loop, as every lookup's does.
+void TPOP::resolve(const QString& host, HostResolver::Done done) {
+    QHostAddress literal;
+    if (literal.setAddress(host)) {
+        const quint64 generation = generation_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, literal, done = std::move(done)] {
+                if (generation == generation_ && phase_ == Phase::Lookup)
+                    done({literal}, {});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    resolver_.lookup(host, std::move(done));
+}
+
+void TPOP::proxyLookedUp(const QList<QHostAddress>& addresses, const QString& error) {
+    if (addresses.isEmpty()) {
+        fail(popErrUnreachable,
+             {QStringLiteral("the proxy's name lookup failed: %1")
+                  .arg(error.isEmpty() ? QStringLiteral("no address found") : error)});
+        return;
+    }
+    proxyAddress_ = addresses.first();
+    if (proxy_.resolvesName()) {
+        lookedUp({}, {});
+        return;
+    }
+    resolve(address_.host,
+            [this](const auto& found, const QString& error) { lookedUp(found, error); });
 }
 
 void TPOP::lookedUp(const QList<QHostAddress>& addresses, const QString& error) {
     timer_.stop();
-    if (addresses.isEmpty()) {
+    // Texts never name the server as typed: the field may hold what was
+    // meant for another one, a password put in the wrong place.
+    if (addresses.isEmpty() && !proxy_.resolvesName()) {
         fail(popErrUnreachable,
-             {QStringLiteral("%1: %2").arg(
-                 address_.host, error.isEmpty() ? QStringLiteral("name not found") : error)});
+             {QStringLiteral("the server's name lookup failed: %1")
+                  .arg(error.isEmpty() ? QStringLiteral("no address found") : error)});
         return;
     }
     setState(popHostResolved);
@@ -264,18 +299,36 @@ void TPOP::lookedUp(const QList<QHostAddress>& addresses, const QString& error) 
     connectNext();
 }
 
+// The address being tried, or the proxy when it resolves the name.
+QString TPOP::currentTarget() const {
+    if (proxy_.resolvesName())
+        return QStringLiteral("proxy %1 port %2").arg(proxyAddress_.toString()).arg(proxy_.port);
+    QString target = QStringLiteral("%1 port %2")
+                         .arg(addresses_.value(nextAddress_ - 1).toString())
+                         .arg(address_.port);
+    if (proxy_.kind != MailProxy::Kind::None)
+        target += QStringLiteral(" through proxy %1 port %2")
+                      .arg(proxyAddress_.toString())
+                      .arg(proxy_.port);
+    return target;
+}
+
 void TPOP::connectNext() {
     dropSocket();
-    if (nextAddress_ >= addresses_.size()) {
+    const bool byName = proxy_.resolvesName();
+    if (byName ? nextAddress_ > 0 : nextAddress_ >= addresses_.size()) {
         fail(popErrUnreachable, connectErrors_);
         return;
     }
-    const QHostAddress address = addresses_[nextAddress_++];
+    ++nextAddress_;
     phase_ = Phase::Connecting;
     QSslSocket* socket = makeSocket();
     armTimer(timeouts_.connectMs, Phase::Connecting);
-    trace(QStringLiteral("connecting to %1 port %2").arg(address.toString()).arg(address_.port));
-    socket->connectToHost(address, address_.port);
+    trace(QStringLiteral("connecting to %1").arg(currentTarget()));
+    if (byName)
+        socket->connectToHost(address_.host, address_.port);
+    else
+        socket->connectToHost(addresses_[nextAddress_ - 1], address_.port);
 }
 
 QSslSocket* TPOP::makeSocket() {
@@ -289,6 +342,18 @@ QSslSocket* TPOP::makeSocket() {
         trace(QStringLiteral("no certificates read from %1").arg(caFile));
     socket->setSslConfiguration(conf);
     socket->setPeerVerifyName(address_.host);
+    // Set always, so that Qt's own choice (from http_proxy) never applies.
+    if (proxy_.kind == MailProxy::Kind::None) {
+        socket->setProxy(QNetworkProxy::NoProxy);
+    } else {
+        QNetworkProxy proxy(proxy_.kind == MailProxy::Kind::HttpConnect
+                                ? QNetworkProxy::HttpProxy
+                                : QNetworkProxy::Socks5Proxy,
+                            proxyAddress_.toString(), proxy_.port, proxy_.user, proxy_.password);
+        proxy.setCapabilities(proxy.capabilities().setFlag(QNetworkProxy::HostNameLookupCapability,
+                                                           proxy_.resolvesName()));
+        socket->setProxy(proxy);
+    }
 
     const quint64 generation = generation_;
     auto guarded = [this, generation, socket](void (TPOP::*member)()) {
@@ -339,12 +404,7 @@ void TPOP::socketError() {
     const QString text = socket->errorString();
     switch (phase_) {
     case Phase::Connecting:
-        connectErrors_ << QStringLiteral("%1 port %2: %3")
-                              .arg(socket->peerAddress().isNull()
-                                       ? addresses_.value(nextAddress_ - 1).toString()
-                                       : socket->peerAddress().toString())
-                              .arg(address_.port)
-                              .arg(text);
+        connectErrors_ << QStringLiteral("%1: %2").arg(currentTarget(), text);
         connectNext();
         return;
     case Phase::Handshake:
@@ -586,7 +646,14 @@ void TPOP::capabilitiesKnown() {
 bool TPOP::loginMayGoPlain() const {
     if (address_.plainAllowed)
         return true;
-    return plainOnLoopback_ && socket_ && socket_->peerAddress().isLoopback();
+    if (!plainOnLoopback_ || !socket_)
+        return false;
+    // Through a proxy the socket's peer is the proxy, which may well be on
+    // this computer while the server is not; where the proxy looks the name
+    // up, the server's address is never known here.
+    if (proxy_.kind == MailProxy::Kind::None)
+        return socket_->peerAddress().isLoopback();
+    return !proxy_.resolvesName() && addresses_.value(nextAddress_ - 1).isLoopback();
 }
 
 void TPOP::readyForLogin() {
@@ -687,16 +754,11 @@ void TPOP::timedOut() {
         return;
     switch (phase_) {
     case Phase::Lookup:
-        if (lookupId_ >= 0)
-            QHostInfo::abortHostLookup(lookupId_);
-        lookupId_ = -1;
-        fail(popErrUnreachable,
-             {QStringLiteral("%1: the name lookup timed out").arg(address_.host)});
+        resolver_.cancel();
+        fail(popErrUnreachable, {QStringLiteral("the name lookup timed out")});
         return;
     case Phase::Connecting:
-        connectErrors_ << QStringLiteral("%1 port %2: the connection timed out")
-                              .arg(addresses_.value(nextAddress_ - 1).toString())
-                              .arg(address_.port);
+        connectErrors_ << QStringLiteral("%1: the connection timed out").arg(currentTarget());
         connectNext();
         return;
     case Phase::Handshake:
@@ -730,9 +792,7 @@ void TPOP::fail(int number, QStringList details) {
     }
     timer_.stop();
     deadline_.stop();
-    if (lookupId_ >= 0)
-        QHostInfo::abortHostLookup(lookupId_);
-    lookupId_ = -1;
+    resolver_.cancel();
     dropSocket();
     // What this connection reported and the program has not yet seen no
     // longer holds: a handler must not act on a session that is gone.
@@ -754,9 +814,7 @@ void TPOP::fail(int number, QStringList details) {
 
 void TPOP::closeNow() {
     timer_.stop();
-    if (lookupId_ >= 0)
-        QHostInfo::abortHostLookup(lookupId_);
-    lookupId_ = -1;
+    resolver_.cancel();
     dropSocket();
     if (state_ != popDisconnecting)
         setState(popDisconnecting);
@@ -793,6 +851,8 @@ void TPOP::dropSocket() {
 
 void TPOP::resetSession() {
     phase_ = Phase::Idle;
+    proxy_ = {};
+    proxyAddress_.clear();
     protocolState_ = 0;
     addresses_.clear();
     nextAddress_ = 0;

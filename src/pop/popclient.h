@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HostResolver.h"
+#include "MailProxy.h"
 #include "POPControl.h"
 #include "pop3Address.h"
 #include "pop3Protocol.h"
@@ -29,6 +31,11 @@ class QSslSocket;
 // The login goes only over TLS (pop3s, or STLS) or to a loopback address,
 // unless the server field says pop3+plain; nothing is sent when that rule or
 // the server's login methods do not allow it.
+//
+// Names are resolved with c-ares in the event loop: a lookup is called off
+// when its limit or the check's passes, the connection is closed or the
+// control destroyed. A proxy named as curl reads it for mail (see
+// MailProxy.h) is used; none else, not even the one Qt would pick.
 //
 // Every step has a time limit, the whole check from Connect to the count one
 // more, every reply line a length limit, and every ending passes through
@@ -135,7 +142,10 @@ private:
     void trace(const QString& line);
 
     void startLookup();
+    void resolve(const QString& host, HostResolver::Done done);
+    void proxyLookedUp(const QList<QHostAddress>& addresses, const QString& error);
     void lookedUp(const QList<QHostAddress>& addresses, const QString& error);
+    QString currentTarget() const;
     void connectNext();
     QSslSocket* makeSocket();
     void socketConnected();
@@ -183,7 +193,9 @@ private:
     QList<QHostAddress> addresses_;
     qsizetype nextAddress_ = 0;
     QStringList connectErrors_;
-    int lookupId_ = -1;
+    HostResolver resolver_;
+    MailProxy proxy_;
+    QHostAddress proxyAddress_;
     QPointer<QSslSocket> socket_;
     bool secured_ = false;
     QStringList tlsErrors_;

@@ -1,6 +1,7 @@
 #include "StoredSettings.h"
 
 #include "TKelEncryption.h"
+#include "platform/Errors.h"
 #include "platform/RegIniFile.h"
 
 namespace {
@@ -22,7 +23,7 @@ const Place viewerPath{QStringLiteral("Viewer"), QStringLiteral("Path"), {}};
 const Place showError{QStringLiteral("Server"), QStringLiteral("ShowError"),
                       QStringLiteral("true")};
 
-QString read(RegIniFile& store, const Place& place) {
+QString readValue(RegIniFile& store, const Place& place) {
     return store.ReadString(place.section, place.ident, place.fallback);
 }
 
@@ -38,26 +39,73 @@ QString applied(TKelEncryption& kel, const QString& input, TActionType action) {
     return kel.Output();
 }
 
-void readAccount(RegIniFile& store, TKelEncryption& kel, StoredSettings& settings) {
-    settings.server = read(store, host);
-    settings.userName = read(store, user);
-    settings.password = read(store, pass);
-    settings.password = applied(kel, settings.password, TActionType::atDecryption);
+// Reads every value it can: one that cannot be read takes its default and
+// adds a line to problems, so that no unreadable value stops the rest.
+class Reader {
+public:
+    Reader(RegistryStore& registry, QStringList& problems) : problems_(problems) {
+        try {
+            store_ = registry.Open(StoredSettings::StoreName);
+        } catch (const Exception& e) {
+            problems_ << e.Message();
+        }
+    }
+
+    QString read(const Place& place) {
+        if (!store_)
+            return place.fallback;
+        try {
+            return readValue(*store_, place);
+        } catch (const Exception& e) {
+            problems_ << e.Message();
+            return place.fallback;
+        }
+    }
+
+    // The password's characters are never shown, not even in the error.
+    QString password(TKelEncryption& kel) {
+        const QString stored = read(pass);
+        try {
+            return applied(kel, stored, TActionType::atDecryption);
+        } catch (const EConvertError&) {
+            problems_ << StoredSettings::PasswordUnreadable;
+            return pass.fallback;
+        }
+    }
+
+private:
+    std::unique_ptr<RegIniFile> store_;
+    QStringList& problems_;
+};
+
+void readAccount(Reader& reader, TKelEncryption& kel, StoredSettings& settings) {
+    settings.server = reader.read(host);
+    settings.userName = reader.read(user);
+    settings.password = reader.password(kel);
 }
 
 } // namespace
 
-void StoredSettings::Load(RegistryStore& registry, TKelEncryption& kel) {
-    const std::unique_ptr<RegIniFile> store = registry.Open(StoreName);
-    readAccount(*store, kel, *this);
-    checkTime = read(*store, checktime);
-    soundFile = read(*store, soundPath);
-    viewer = read(*store, viewerPath);
-    showNetError = read(*store, showError);
+QStringList StoredSettings::Load(RegistryStore& registry, TKelEncryption& kel) {
+    QStringList problems;
+    Reader reader(registry, problems);
+    readAccount(reader, kel, *this);
+    checkTime = reader.read(checktime);
+    soundFile = reader.read(soundPath);
+    viewer = reader.read(viewerPath);
+    showNetError = reader.read(showError);
+    return problems;
 }
 
-void StoredSettings::LoadAccount(RegistryStore& registry, TKelEncryption& kel) {
-    readAccount(*registry.Open(StoreName), kel, *this);
+QStringList StoredSettings::LoadAccount(RegistryStore& registry, TKelEncryption& kel) {
+    QStringList problems;
+    Reader reader(registry, problems);
+    readAccount(reader, kel, *this);
+    return problems;
+}
+
+const QString& StoredSettings::DefaultCheckTime() {
+    return checktime.fallback;
 }
 
 void StoredSettings::Save(RegistryStore& registry, TKelEncryption& kel) const {

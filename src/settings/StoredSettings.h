@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 
 class RegistryStore;
 class TKelEncryption;
@@ -14,6 +15,11 @@ struct StoredSettings {
     static inline const QString PasswordKey = QStringLiteral("kestrel");
     // The only value the program ever gives the show-errors flag.
     static inline const QString NetErrorsOff = QStringLiteral("false");
+    // Said instead of the stored text, which would show part of the password.
+    static inline const QString PasswordUnreadable =
+        QStringLiteral("The stored password cannot be read; please enter it again.");
+    // The check interval in minutes that a missing or unreadable value means.
+    static const QString& DefaultCheckTime();
 
     QString server;
     QString userName;
@@ -23,14 +29,13 @@ struct StoredSettings {
     QString viewer;
     QString showNetError;
 
-    // Reads every value, a missing one as its default, unscrambling the
-    // password with kel. A failing read stops the load: the values before it
-    // are replaced, the later ones keep what they held, and a password that
-    // cannot be unscrambled stays as stored.
-    void Load(RegistryStore& registry, TKelEncryption& kel);
-    // Reads only server, user name and password, the same way, so that a
-    // broken later value cannot stop a caller that needs just the account.
-    void LoadAccount(RegistryStore& registry, TKelEncryption& kel);
+    // Reads every value, unscrambling the password with kel. A value that is
+    // missing or cannot be read (nor the store opened, nor the password
+    // unscrambled) takes its default, and the load goes on; returns one line
+    // per value that could not be read, empty when all could.
+    QStringList Load(RegistryStore& registry, TKelEncryption& kel);
+    // Reads only server, user name and password, the same way.
+    QStringList LoadAccount(RegistryStore& registry, TKelEncryption& kel);
     // Writes every value but the show-errors flag exactly as held, the
     // password scrambled with kel. A refused write stops the save; the values
     // before it stay written.

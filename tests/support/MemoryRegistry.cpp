@@ -29,5 +29,7 @@ private:
 std::unique_ptr<RegIniFile> MemoryRegistry::Open(const QString& fileName) {
     ++opens;
     lastFileName = fileName;
+    if (failOpen)
+        throw ERegistryException(QStringLiteral("The store %1 cannot be opened").arg(fileName));
     return std::make_unique<MemoryIniFile>(*this);
 }

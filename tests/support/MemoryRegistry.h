@@ -19,6 +19,7 @@ public:
     QMap<Key, QString> values;
     QSet<Key> unreadable;
     QSet<Key> unwritable;
+    bool failOpen = false;
     int opens = 0;
     int openNow = 0; // stores currently open
     QString lastFileName;

@@ -37,14 +37,12 @@ StoredSettings givenAccount(const Options& options) {
 StoredSettings storedAccount() {
     IniFileStore store(IniFileStore::defaultFolder());
     StoredSettings account;
-    try {
-        SystemRandom random;
-        TKelEncryption encryption(random);
-        account.LoadAccount(store, encryption);
-    } catch (const std::exception& e) {
-        throw UsageError(
-            QStringLiteral("cannot read Pingbox's settings: %1").arg(exceptionText(e)));
-    }
+    SystemRandom random;
+    TKelEncryption encryption(random);
+    const QStringList problems = account.LoadAccount(store, encryption);
+    if (!problems.isEmpty())
+        throw UsageError(QStringLiteral("cannot read Pingbox's settings: %1")
+                             .arg(problems.join(QStringLiteral(" "))));
     if (account.server.isEmpty() || account.userName.isEmpty())
         throw UsageError(QStringLiteral("no account stored in %1; give --server and --user")
                              .arg(store.pathOf(StoredSettings::StoreName)));

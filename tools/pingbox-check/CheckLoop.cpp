@@ -9,6 +9,8 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTextStream>
 
+#include <algorithm>
+
 namespace {
 
 int exitCodeOf(int number) {
@@ -46,6 +48,7 @@ int runChecks(const Options& options, const StoredSettings& account) {
     TPOP::Timeouts limits;
     limits.lookupMs = limits.connectMs = limits.tlsMs = limits.replyMs =
         options.timeoutSeconds * 1000;
+    limits.quitMs = std::min(limits.quitMs, options.timeoutSeconds * 1000);
     pop.SetTimeouts(limits);
     pop.SetQuitAfterCount(true);
     if (options.caFile)

@@ -4,6 +4,7 @@
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QStringList>
 
 #include <cerrno>
@@ -28,8 +29,9 @@ QString unguarded(const QString& why) {
 
 // Why folder may not hold the marker, or an empty text when it may. With
 // ours set, the folder is created when missing and closed to others when it
-// is this user's; a folder the user was given is only checked.
-QString refusal(const QString& folder, bool ours) {
+// is this user's; a folder the user was given is only checked. With closed
+// set, a folder others may even read is refused.
+QString refusal(const QString& folder, bool ours, bool closed = false) {
     const QByteArray name = QFile::encodeName(folder);
     if (ours && ::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
         const int code = errno;
@@ -51,6 +53,8 @@ QString refusal(const QString& folder, bool ours) {
         why = QStringLiteral("%1 cannot be closed to others").arg(folder);
     else if (!ours && (st.st_mode & 022) != 0)
         why = QStringLiteral("%1 is open to other users").arg(folder);
+    else if (closed && (st.st_mode & 077) != 0)
+        why = QStringLiteral("%1 is not closed to other users").arg(folder);
     ::close(fd);
     return why;
 }
@@ -71,8 +75,18 @@ FlockInstanceMarker::~FlockInstanceMarker() {
     Close();
 }
 
-QString FlockInstanceMarker::runtimeFolder() {
+QString FlockInstanceMarker::runtimeFolder(const QString& perUserRoot) {
     QStringList reasons;
+    // The login's own runtime folder comes first whatever the environment
+    // says, so that a start without XDG_RUNTIME_DIR (from cron, a status bar,
+    // su) finds the marker of one with it.
+    const QString login = QDir(perUserRoot).filePath(QString::number(::getuid()));
+    if (QFileInfo(login).isDir()) {
+        if (const QString why = refusal(login, false, true); why.isEmpty())
+            return login;
+        else
+            reasons << why;
+    }
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.isEmpty())
         reasons << QStringLiteral("XDG_RUNTIME_DIR is not set");

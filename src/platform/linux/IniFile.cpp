@@ -38,6 +38,30 @@ QStringDecoder utf8Decoder() {
     return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
 }
 
+// Windows-1252's characters for 0x80-0x9F; the five bytes it leaves
+// undefined stand for the C1 controls of the same number, as on Windows.
+constexpr char16_t cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Text written by the Windows version of the program is in the ANSI code
+// page, where every byte is a character: bytes that are not UTF-8 are read
+// as Windows-1252, and the next save writes them as UTF-8.
+QString decodeText(const QByteArray& bytes) {
+    auto decoder = utf8Decoder();
+    QString text = decoder(bytes);
+    if (!decoder.hasError())
+        return text;
+    text.clear();
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += QChar(b >= 0x80 && b < 0xA0 ? cp1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
 // What Windows editors put at the start of a UTF-8 file.
 constexpr char utf8Bom[] = "\xEF\xBB\xBF";
 
@@ -55,9 +79,12 @@ IniDocument IniDocument::parse(const QByteArray& bytes, const QString& fileName)
     int number = 0;
     for (QByteArray text : bytes.mid(doc.bom_ ? 3 : 0).split('\n')) {
         ++number;
-        if (text.endsWith('\r'))
+        const bool crlf = text.endsWith('\r');
+        if (crlf)
             text.chop(1);
-        Line line{text, section, {}, {}};
+        if (number == 1)
+            doc.crlf_ = crlf;
+        Line line{text, section, {}, {}, crlf};
         const QByteArray trimmed = text.trimmed();
         auto broken = [&](const char* why) {
             throw ERegistryException(
@@ -76,10 +103,7 @@ IniDocument IniDocument::parse(const QByteArray& bytes, const QString& fileName)
         } else if (trimmed.startsWith('[')) {
             if (!trimmed.endsWith(']') || trimmed.size() < 3)
                 broken("an unfinished section header");
-            auto decoder = utf8Decoder();
-            section = decoder(trimmed.mid(1, trimmed.size() - 2));
-            if (decoder.hasError())
-                broken("a section name that is not UTF-8");
+            section = decodeText(trimmed.mid(1, trimmed.size() - 2));
             line.section = section;
         } else {
             const qsizetype eq = text.indexOf('=');
@@ -102,7 +126,7 @@ std::optional<QString> IniDocument::value(const QString& section, const QString&
     const QByteArray wanted = ident.toUtf8();
     for (const Line& line : lines_) {
         if (line.ident.isEmpty() || !sameName(line.section, section) ||
-            !sameName(QString::fromUtf8(line.ident), ident))
+            !sameName(decodeText(line.ident), ident))
             continue;
         auto unreadable = [&](const char* why) {
             throw ERegistryException(QStringLiteral("The setting %1/%2 in %3 cannot be read (%4).")
@@ -134,11 +158,7 @@ std::optional<QString> IniDocument::value(const QString& section, const QString&
                 unreadable("an unknown escape");
             }
         }
-        auto decoder = utf8Decoder();
-        QString text = decoder(raw);
-        if (decoder.hasError())
-            unreadable("it is not UTF-8 text");
-        return text;
+        return decodeText(raw);
     }
     return std::nullopt;
 }
@@ -151,13 +171,13 @@ void IniDocument::setValue(const QString& section, const QString& ident, const Q
         if (!sameName(line.section, section))
             continue;
         lastOfSection = i;
-        if (!line.ident.isEmpty() && sameName(QString::fromUtf8(line.ident), ident)) {
+        if (!line.ident.isEmpty() && sameName(decodeText(line.ident), ident)) {
             line.rawValue = escape(value);
             line.text = line.ident + '=' + line.rawValue;
             return;
         }
     }
-    Line entry{identBytes + '=' + escape(value), section, identBytes, escape(value)};
+    Line entry{identBytes + '=' + escape(value), section, identBytes, escape(value), crlf_};
     if (lastOfSection >= 0) {
         // Keep the new ident with its section, before any trailing blank lines.
         while (lastOfSection > 0 && lines_[lastOfSection].text.trimmed().isEmpty() &&
@@ -168,8 +188,8 @@ void IniDocument::setValue(const QString& section, const QString& ident, const Q
         return;
     }
     if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty())
-        lines_.push_back(Line{{}, lines_.back().section, {}, {}});
-    lines_.push_back(Line{'[' + section.toUtf8() + ']', section, {}, {}});
+        lines_.push_back(Line{{}, lines_.back().section, {}, {}, crlf_});
+    lines_.push_back(Line{'[' + section.toUtf8() + ']', section, {}, {}, crlf_});
     lines_.push_back(entry);
 }
 
@@ -177,7 +197,7 @@ QByteArray IniDocument::serialize() const {
     QByteArray out = bom_ ? QByteArray(utf8Bom) : QByteArray();
     for (const Line& line : lines_) {
         out += line.text;
-        out += '\n';
+        out += line.crlf ? "\r\n" : "\n";
     }
     return out;
 }

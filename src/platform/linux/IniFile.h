@@ -10,7 +10,9 @@
 // blank lines, unknown sections and idents survive a rewrite); a value runs
 // from after the first '=' to the end of the line, untrimmed, with "\\", "\n",
 // "\r" and "\0" as the only escapes, so that any text survives a save. A UTF-8
-// byte-order mark at the start is accepted and kept.
+// byte-order mark at the start is accepted and kept, and so is each line's end
+// (LF or CRLF; new lines take the first line's). Text that is not UTF-8 is
+// read as Windows-1252.
 class IniDocument {
 public:
     // Parses a whole file; raises ERegistryException naming the line that is
@@ -18,7 +20,7 @@ public:
     static IniDocument parse(const QByteArray& bytes, const QString& fileName);
 
     // std::nullopt when the ident is absent. Raises ERegistryException when the
-    // stored value is not valid UTF-8 or holds an unknown escape.
+    // stored value holds an unknown escape.
     std::optional<QString> value(const QString& section, const QString& ident) const;
     void setValue(const QString& section, const QString& ident, const QString& value);
     QByteArray serialize() const;
@@ -29,8 +31,10 @@ private:
         QString section;  // section this line belongs to (empty before the first)
         QByteArray ident; // set for ident=value lines
         QByteArray rawValue;
+        bool crlf = false; // ended in CR LF
     };
     std::vector<Line> lines_;
     QString fileName_;
     bool bom_ = false;
+    bool crlf_ = false; // the line end of lines added by a save
 };

@@ -247,4 +247,36 @@ press Error Return
 wait_for 20 has_window "Pingbox v2.02" || fail "Pingbox did not go on"
 stop_pingbox
 
+echo "== Close while a name server never answers: Pingbox ends within 2 s"
+# resolv.conf is replaced only inside a private mount namespace (root only).
+if [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null; then
+    python3 "$E2E_ROOT/tests/integration/check/scripted_pop.py" blackhole-dns \
+        >"$e2e_work/dns.log" 2>&1 &
+    e2e_pids+=($!)
+    wait_for 10 test -s "$e2e_work/dns.log" || fail "the silent name server did not start"
+    printf 'nameserver %s\noptions timeout:30 attempts:5\n' "$(head -n 1 "$e2e_work/dns.log")" \
+        >"$e2e_work/resolv.conf"
+    blackholed=$(e2e_settings Server/Host=mail.blackholed.example Server/User=demo Server/Pass=demo)
+    mkdir -p "$e2e_work/runtime" && chmod 700 "$e2e_work/runtime"
+    XDG_CONFIG_HOME="$blackholed" XDG_RUNTIME_DIR="$e2e_work/runtime" \
+        PINGBOX_STATE_LOG="$e2e_work/state.log" ASAN_OPTIONS=detect_leaks=0 \
+        unshare -m sh -c 'mount --bind "$1" /etc/resolv.conf && exec "$2"' sh \
+        "$e2e_work/resolv.conf" "$PINGBOX" >>"$e2e_work/pingbox.log" 2>&1 &
+    PINGBOX_PID=$!
+    e2e_pids+=($PINGBOX_PID)
+    wait_for 20 in_tray || fail "the icon is not in the tray"
+    wait_for 10 state_has "status Connecting to POP server: mail.blackholed.example..." ||
+        fail "the check did not start"
+    sleep 1 # the lookup is under way
+    menu e has_window "Confirm" || fail "no close question"
+    press Confirm y
+    started=$(date +%s%N)
+    wait_for 10 sh -c "! kill -0 $PINGBOX_PID 2>/dev/null" || fail "Pingbox did not end"
+    took=$((($(date +%s%N) - started) / 1000000))
+    echo "   Pingbox ended ${took} ms after Close"
+    ((took <= 2000)) || fail "Pingbox took ${took} ms to end after Close"
+else
+    echo "   skipped: needs root for a private mount namespace"
+fi
+
 echo "all scenarios passed"

@@ -1,6 +1,7 @@
 #include "MainFormFixture.h"
 
 #include "platform/Errors.h"
+#include "settings/StoredSettings.h"
 #include "settings/TKelEncryption.h"
 
 #include <QtGui/QScreen>
@@ -24,14 +25,56 @@ TEST_F(MainFormTest, StoredUserNameEvenBlanksHidesTheWindowAndChecksAtOnce) {
     EXPECT_EQ(pop.calls, QStringList({"RemoteHost=", "UserId=  ", "Password=pw", "Connect"}));
 }
 
-TEST_F(MainFormTest, IntervalConversionErrorStopsStartupWithTheDefaultPeriod) {
+// Whatever start-up cannot read, it goes on to the end with the stored
+// default period, never the timer's one-second design value, and says once
+// what it could not read.
+TEST_F(MainFormTest, UnusableIntervalStartsWithTheDefaultPeriodAndSaysSoOnce) {
+    for (const char* text : {"abc", "10 min", "71583", "-1", "2147483648"}) {
+        SCOPED_TRACE(text);
+        dialogs.boxes.clear();
+        pop.calls.clear();
+        store("Server", "User", "bob");
+        store("Options", "Checktime", text);
+        create().FormCreate();
+        EXPECT_EQ(form->Timer1().Interval(), 900000u);
+        EXPECT_TRUE(form->Timer1().Enabled());
+        EXPECT_EQ(ui().EditCheckTime->text(), "15");
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_TRUE(pop.calls.contains("Connect"));
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].type, TMsgDlgType::mtWarning);
+        EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("'%1'").arg(text)));
+    }
+    // The longest period that fits is taken as it is.
+    store("Options", "Checktime", "71582");
+    create().FormCreate();
+    EXPECT_EQ(form->Timer1().Interval(), 71582u * 60000u);
+}
+
+TEST_F(MainFormTest, UnreadableValuesTakeTheirDefaultsAndStartupGoesOn) {
     store("Server", "User", "bob");
-    store("Options", "Checktime", "abc");
-    create();
-    EXPECT_THROW(form->FormCreate(), EConvertError);
-    EXPECT_EQ(form->Timer1().Interval(), 1000u);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(pop.calls.isEmpty());
+    store("Server", "Pass", "Q7");
+    store("Options", "Checktime", "3");
+    registry.unreadable.insert(MemoryRegistry::key("Viewer", "Path"));
+    registry.unreadable.insert(MemoryRegistry::key("Options", "Checktime"));
+    create().FormCreate();
+    EXPECT_EQ(form->Timer1().Interval(), 900000u);
+    EXPECT_EQ(ui().ePassword->text(), "");
+    EXPECT_EQ(ui().SoundFile->text(), "newmail.wav");
+    EXPECT_TRUE(pop.calls.contains("Connect"));
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    const QString text = dialogs.boxes[0].text;
+    EXPECT_TRUE(text.contains(StoredSettings::PasswordUnreadable));
+    EXPECT_TRUE(text.contains("'Path'")) << qPrintable(text);
+    EXPECT_FALSE(text.contains("Q7")); // not even part of the stored password
+
+    // A store that cannot be opened at all: every field at its default.
+    registry.failOpen = true;
+    dialogs.boxes.clear();
+    create().FormCreate();
+    EXPECT_EQ(form->Timer1().Interval(), 900000u);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
 TEST_F(MainFormTest, IntervalZeroNeverTicks) {
@@ -64,14 +107,14 @@ TEST_F(MainFormTest, SettingsMoveBetweenEveryFieldAndTheStore) {
                            ui().ShowNetError->text()}),
               QStringList({"h", "u", "pw", "7", "s.wav", "v", "false"}));
 
-    // A failing load still shows what it read; the later fields keep theirs.
+    // A value that cannot be read takes its default; the others all load.
     store("Server", "Host", "h2");
     store("Server", "Pass", "ZZ");
     ui().EditCheckTime->setText("kept");
-    EXPECT_THROW(form->LoadSettings(), EConvertError);
+    EXPECT_EQ(form->LoadSettings(), QStringList{StoredSettings::PasswordUnreadable});
     EXPECT_EQ(ui().ePOPServer->text(), "h2");
-    EXPECT_EQ(ui().ePassword->text(), "ZZ");
-    EXPECT_EQ(ui().EditCheckTime->text(), "kept");
+    EXPECT_EQ(ui().ePassword->text(), "");
+    EXPECT_EQ(ui().EditCheckTime->text(), "7");
 }
 
 TEST_F(MainFormTest, CloseAsksAfterABeepAndNoChangesNothing) {

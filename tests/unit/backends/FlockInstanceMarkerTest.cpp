@@ -118,3 +118,35 @@ TEST(FlockInstanceMarkerTest, RuntimeFolderIsUsedOnlyWhenOthersCannotWriteToIt) 
               QDir(tmp).filePath(QStringLiteral("pingbox-%1").arg(::getuid())));
     EXPECT_EQ(modeOf(runtimeDir) & 07777, 01777u); // not ours to change
 }
+
+// The login's runtime folder is taken whatever XDG_RUNTIME_DIR says, so that
+// a start with it and one without find the same marker; one that others may
+// enter is passed over.
+TEST(FlockInstanceMarkerTest, LoginRuntimeFolderWinsWhateverTheEnvironmentSays) {
+    QTemporaryDir dir;
+    const QString root = dir.filePath("run-user"), other = dir.filePath("other");
+    const QString login = QDir(root).filePath(QString::number(::getuid()));
+    QDir().mkpath(login);
+    QDir().mkpath(other);
+    ASSERT_EQ(::chmod(QFile::encodeName(login).constData(), 0700), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(other).constData(), 0700), 0);
+    const EnvVar tmpdir("TMPDIR", dir.path());
+    QString withVariable, without;
+    {
+        const EnvVar runtime("XDG_RUNTIME_DIR", other);
+        withVariable = FlockInstanceMarker::runtimeFolder(root);
+    }
+    {
+        const EnvVar runtime("XDG_RUNTIME_DIR", QString());
+        without = FlockInstanceMarker::runtimeFolder(root);
+    }
+    EXPECT_EQ(withVariable, login);
+    EXPECT_EQ(without, login);
+    FlockInstanceMarker first(withVariable), second(without);
+    EXPECT_EQ(first.Create("pingbox-test"), InstanceMarker::Result::Created);
+    EXPECT_EQ(second.Create("pingbox-test"), InstanceMarker::Result::AlreadyExists);
+
+    ASSERT_EQ(::chmod(QFile::encodeName(login).constData(), 0750), 0);
+    const EnvVar runtime("XDG_RUNTIME_DIR", other);
+    EXPECT_EQ(FlockInstanceMarker::runtimeFolder(root), other);
+}

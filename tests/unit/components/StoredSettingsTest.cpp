@@ -38,20 +38,32 @@ TEST_F(StoredSettingsTest, EmptyStoreLoadsTheDefaults) {
     EXPECT_EQ(registry.openNow, 0);
 }
 
-TEST_F(StoredSettingsTest, LoadStopsAtAnUnreadableValueOrABadPassword) {
+TEST_F(StoredSettingsTest, UnreadableValuesAndABadPasswordTakeTheirDefaultsAndTheLoadGoesOn) {
     store("Server", "Host", "h");
     store("Server", "Pass", "ZZ");
     store("Options", "Checktime", "5");
+    store("Viewer", "Path", "v");
     StoredSettings s;
     s.checkTime = "initial";
-    EXPECT_THROW(s.Load(registry, kel), EConvertError);
+    EXPECT_EQ(s.Load(registry, kel), QStringList{StoredSettings::PasswordUnreadable});
     EXPECT_EQ(s.server, "h");
-    EXPECT_EQ(s.password, "ZZ");       // left holding the stored text
-    EXPECT_EQ(s.checkTime, "initial"); // later values keep what they held
+    EXPECT_EQ(s.password, ""); // never the stored text
+    EXPECT_EQ(s.checkTime, "5");
     EXPECT_EQ(registry.openNow, 0);
 
     registry.unreadable.insert(MemoryRegistry::key("Server", "User"));
-    EXPECT_THROW(s.Load(registry, kel), ERegistryException);
+    registry.unreadable.insert(MemoryRegistry::key("Options", "Checktime"));
+    const QStringList problems = s.Load(registry, kel);
+    EXPECT_EQ(problems.size(), 3);
+    EXPECT_EQ(s.userName, "");
+    EXPECT_EQ(s.checkTime, "15");
+    EXPECT_EQ(s.viewer, "v");
+
+    registry.failOpen = true;
+    s.server = "kept?";
+    EXPECT_EQ(s.Load(registry, kel).size(), 1);
+    EXPECT_EQ(s.server, "");
+    EXPECT_EQ(s.soundFile, "newmail.wav");
 }
 
 TEST_F(StoredSettingsTest, AccountLoadReadsNothingAfterThePassword) {
@@ -60,7 +72,7 @@ TEST_F(StoredSettingsTest, AccountLoadReadsNothingAfterThePassword) {
     store("Server", "Pass", TKelEncryption::Scramble("pw", "kestrel", 9));
     registry.unreadable.insert(MemoryRegistry::key("Options", "Checktime"));
     StoredSettings s;
-    s.LoadAccount(registry, kel);
+    EXPECT_TRUE(s.LoadAccount(registry, kel).isEmpty());
     EXPECT_EQ(s.server, "pop.example.net");
     EXPECT_EQ(s.userName, "alice");
     EXPECT_EQ(s.password, "pw");
