@@ -9,10 +9,13 @@
 
 namespace {
 
-StoredSettings fromFields(const Ui::TMainForm& ui) {
-    return StoredSettings{ui.ePOPServer->text(),    ui.eUserName->text(), ui.ePassword->text(),
-                          ui.EditCheckTime->text(), ui.SoundFile->text(), ui.Viewer->text(),
-                          ui.ShowNetError->text()};
+StoredSettings fromFields(const Ui::TMainForm& ui, const LoginSettings& login) {
+    return StoredSettings{
+        ui.ePOPServer->text(),   ui.eUserName->text(),
+        ui.ePassword->text(),    ui.EditCheckTime->text(),
+        ui.SoundFile->text(),    ui.Viewer->text(),
+        ui.ShowNetError->text(), login.auth,
+        login.passCommand,       login.keyring ? StoredSettings::KeyringStore : QString()};
 }
 
 void toFields(Ui::TMainForm& ui, const StoredSettings& settings) {
@@ -28,14 +31,17 @@ void toFields(Ui::TMainForm& ui, const StoredSettings& settings) {
 } // namespace
 
 void TMainForm::LoadSettings() {
-    StoredSettings settings = fromFields(*ui_);
+    StoredSettings settings = fromFields(*ui_, login_);
     // A load that fails still shows what it read before the failure.
-    const auto show = qScopeGuard([&] { toFields(*ui_, settings); });
+    const auto show = qScopeGuard([&] {
+        toFields(*ui_, settings);
+        login_ = {settings.auth, settings.passCommand, settings.passwordInKeyring()};
+    });
     settings.Load(services_.registry, kel1_);
 }
 
 void TMainForm::SaveSettings() {
-    fromFields(*ui_).Save(services_.registry, kel1_);
+    fromFields(*ui_, login_).Save(services_.registry, kel1_);
 }
 
 void TMainForm::SaveNetErrorsOff() {

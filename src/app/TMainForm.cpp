@@ -346,6 +346,10 @@ QString TMainForm::UserNameText() const {
 QString TMainForm::PasswordText() const {
     return ui_->ePassword->text();
 }
+void TMainForm::ReportCheckError(int number, const QString& detail) {
+    mail::CheckNotStarted(*this, services_.dialogs, number, detail);
+}
+
 QString TMainForm::ShowNetErrorText() const {
     return ui_->ShowNetError->text();
 }

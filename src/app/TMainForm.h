@@ -102,6 +102,8 @@ public:
     QString UserNameText() const override;
     QString PasswordText() const override;
     QString ShowNetErrorText() const override;
+    LoginSettings Login() const override { return login_; }
+    void ReportCheckError(int number, const QString& detail) override;
     void SetStatus(const QString& text) override;
     void SetOKCaption(const QString& caption) override;
     void SetConnectionFieldsEnabled(bool enabled) override;
@@ -173,6 +175,7 @@ private:
     TFrmCheck* frmCheck_ = nullptr;
     TAboutbox* aboutbox_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
+    LoginSettings login_; // as loaded with the settings
     bool freed_ = false;
     bool measured_ = false;
 };

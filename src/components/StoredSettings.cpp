@@ -15,6 +15,9 @@ struct Place {
 const Place host{QStringLiteral("Server"), QStringLiteral("Host"), {}};
 const Place user{QStringLiteral("Server"), QStringLiteral("User"), {}};
 const Place pass{QStringLiteral("Server"), QStringLiteral("Pass"), {}};
+const Place auth{QStringLiteral("Server"), QStringLiteral("Auth"), QStringLiteral("auto")};
+const Place passCommand{QStringLiteral("Server"), QStringLiteral("PassCommand"), {}};
+const Place passStore{QStringLiteral("Server"), QStringLiteral("PassStore"), {}};
 const Place checktime{QStringLiteral("Options"), QStringLiteral("Checktime"), QStringLiteral("15")};
 const Place soundPath{QStringLiteral("SoundFile"), QStringLiteral("Path"),
                       QStringLiteral("newmail.wav")};
@@ -43,6 +46,9 @@ void readAccount(RegIniFile& store, TKelEncryption& kel, StoredSettings& setting
     settings.userName = read(store, user);
     settings.password = read(store, pass);
     settings.password = applied(kel, settings.password, TActionType::atDecryption);
+    settings.auth = read(store, auth);
+    settings.passCommand = read(store, passCommand);
+    settings.passStore = read(store, passStore);
 }
 
 } // namespace
@@ -64,7 +70,8 @@ void StoredSettings::Save(RegistryStore& registry, TKelEncryption& kel) const {
     const std::unique_ptr<RegIniFile> store = registry.Open(StoreName);
     write(*store, host, server);
     write(*store, user, userName);
-    write(*store, pass, applied(kel, password, TActionType::atEncryption));
+    if (!passwordInKeyring())
+        write(*store, pass, applied(kel, password, TActionType::atEncryption));
     write(*store, checktime, checkTime);
     write(*store, soundPath, soundFile);
     write(*store, viewerPath, viewer);

@@ -22,6 +22,13 @@ struct StoredSettings {
     QString soundFile;
     QString viewer;
     QString showNetError;
+    // Kept in the file only; the configuration window has no fields for them.
+    QString auth;        // login method: auto, user, plain, apop, xoauth2, oauthbearer
+    QString passCommand; // a command whose first line of output is the password
+    QString passStore;   // "keyring": the password lives in the desktop keyring
+
+    static inline const QString KeyringStore = QStringLiteral("keyring");
+    bool passwordInKeyring() const { return passStore.trimmed().toLower() == KeyringStore; }
 
     // Reads every value, a missing one as its default, unscrambling the
     // password with kel. A failing read stops the load: the values before it
@@ -31,9 +38,10 @@ struct StoredSettings {
     // Reads only server, user name and password, the same way, so that a
     // broken later value cannot stop a caller that needs just the account.
     void LoadAccount(RegistryStore& registry, TKelEncryption& kel);
-    // Writes every value but the show-errors flag exactly as held, the
-    // password scrambled with kel. A refused write stops the save; the values
-    // before it stay written.
+    // Writes every value of the configuration window but the show-errors flag
+    // exactly as held, the password scrambled with kel (not at all when it
+    // lives in the keyring). A refused write stops the save; the values before
+    // it stay written.
     void Save(RegistryStore& registry, TKelEncryption& kel) const;
     // Stores the show-errors flag as NetErrorsOff and nothing else.
     static void SaveNetErrorsOff(RegistryStore& registry);

@@ -2,6 +2,7 @@
 
 #include "MailHost.h"
 #include "POPControl.h"
+#include "POPErrors.h"
 
 namespace mail {
 
@@ -11,6 +12,13 @@ void StartCheck(POPControl& pop, MailHost& host) {
         return;
     }
     if (pop.State() == popClosed) {
+        const LoginSettings login = host.Login();
+        const auto method = parseLoginMethod(login.auth);
+        if (!method) {
+            host.ReportCheckError(popErrAuthSetting, QStringLiteral("Auth=") + login.auth);
+            return;
+        }
+        pop.SetMethod(*method);
         pop.SetRemoteHost(host.ServerText());
         pop.SetUserId(host.UserNameText());
         pop.SetPassword(host.PasswordText());

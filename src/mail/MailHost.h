@@ -2,6 +2,14 @@
 
 #include <QtCore/QString>
 
+// The account settings that have no field in the window: kept as read from
+// the settings file.
+struct LoginSettings {
+    QString auth;         // login method word; empty is auto
+    QString passCommand;  // prints the password or token; empty for none
+    bool keyring = false; // the password lives in the desktop keyring
+};
+
 // What the check cycle and the connection handlers need of the window that
 // hosts the POP client: the working settings, the status line, the OK
 // button's caption, the connection fields, and the windows they show.
@@ -13,6 +21,11 @@ public:
     virtual QString UserNameText() const = 0;     // eUserName
     virtual QString PasswordText() const = 0;     // ePassword, clear text
     virtual QString ShowNetErrorText() const = 0; // "true" or "false"
+    virtual LoginSettings Login() const = 0;
+
+    // A check that could not start (no password to be had, a setting that
+    // cannot be used): shown like the control's own errors.
+    virtual void ReportCheckError(int number, const QString& detail) = 0;
 
     virtual void SetStatus(const QString& text) = 0; // ConnectStatus
     virtual void SetOKCaption(const QString& caption) = 0;

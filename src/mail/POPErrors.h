@@ -21,7 +21,9 @@ enum : std::int16_t {
     popErrUnsendableLogin = 1023,
     popErrNoLoginMethod = 1024,
     popErrApopUserName = 1025,
+    popErrTokenNeedsTls = 1026,
     popErrTlsHandshake = 1030,
+    popErrAuthSetting = 1040,
     popErrTlsCertificate = 1031,
     popErrTlsInjection = 1032,
     popErrTlsRefused = 1033,
@@ -50,10 +52,14 @@ inline constexpr POPErrorEntry popErrorTable[] = {
     {popErrUnsendableLogin, "The user name or password holds a line break or a NUL character, "
                             "which cannot be sent to a POP3 server. Correct it in the settings."},
     {popErrNoLoginMethod, "The mail server offers no way to log in that Pingbox can use (a user "
-                          "name and password, SASL PLAIN or APOP), so nothing was sent. What it "
-                          "offers follows; its administrator can tell which one to use."},
+                          "name and password, SASL PLAIN or APOP), or not the one Auth= in the "
+                          "settings asks for, so nothing was sent. What it offers follows; its "
+                          "administrator can tell which one to use."},
     {popErrApopUserName, "The mail server takes only APOP logins, and APOP cannot carry a user "
                          "name that holds a blank, so nothing was sent. Check the user name."},
+    {popErrTokenNeedsTls, "An access token (Auth=xoauth2 or oauthbearer) is sent only over a "
+                          "secure (TLS) connection, and this one is not secure, so nothing was "
+                          "sent. Use pop3s://name, or a server that offers STLS."},
     {popErrTlsHandshake, "A secure (TLS) connection to the mail server could not be set up. Check "
                          "the port: 995 is for secure connections from the start, 110 for plain "
                          "ones."},
@@ -71,6 +77,8 @@ inline constexpr POPErrorEntry popErrorTable[] = {
                           "could take it, or may have removed the offer. Use pop3s://name if the "
                           "server has a secure port. To send the password readable all the same, "
                           "write the server as pop3+plain://name."},
+    {popErrAuthSetting, "Auth= in the settings file names no login method Pingbox knows (auto, "
+                        "user, plain, apop, xoauth2, oauthbearer), so no check was made."},
 };
 
 // The description of an error number; empty for a number not in the table.

@@ -33,6 +33,7 @@ int exitCodeOf(int number) {
     case popErrTlsRefused:
     case popErrTlsUnavailable:
     case popErrTlsNotOffered:
+    case popErrTokenNeedsTls:
         return exitTls;
     default:
         return exitOther;
@@ -53,6 +54,14 @@ int runChecks(const Options& options, const StoredSettings& account) {
     pop.SetRemoteHost(account.server);
     pop.SetUserId(account.userName);
     pop.SetPassword(account.password);
+    const auto method = options.auth ? options.auth : parseLoginMethod(account.auth);
+    if (!method) {
+        say(QStringLiteral("%1 - %2 (Auth=%3)")
+                .arg(popErrAuthSetting)
+                .arg(popErrorDescription(popErrAuthSetting), account.auth));
+        return exitUsage;
+    }
+    pop.SetMethod(*method);
 
     if (options.verbose)
         pop.OnTrace = [](const QString& line) { say(line); };

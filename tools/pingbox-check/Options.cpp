@@ -41,6 +41,12 @@ Options parseOptions(const QStringList& arguments) {
     const QCommandLineOption passwordFile(QStringLiteral("password-file"),
                                           QStringLiteral("file whose first line is the password"),
                                           QStringLiteral("file"));
+    const QCommandLineOption auth(
+        QStringLiteral("auth"),
+        QStringLiteral("login method: auto (default: USER and PASS, else SASL PLAIN, else APOP), "
+                       "user, plain, apop, or xoauth2 or oauthbearer with an OAuth2 access token "
+                       "as the password (over TLS only)"),
+        QStringLiteral("method"));
     const QCommandLineOption caFile(
         QStringLiteral("ca-file"),
         QStringLiteral("PEM file of certificate authorities to trust beside the system's"),
@@ -56,7 +62,7 @@ Options parseOptions(const QStringList& arguments) {
         QStringLiteral("seconds"), QStringLiteral("20"));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("print each state and protocol step"));
-    parser.addOptions({server, user, passwordFile, caFile, checks, timeout, verbose});
+    parser.addOptions({server, user, passwordFile, auth, caFile, checks, timeout, verbose});
     // Usage errors name no argument: a password typed in the wrong place
     // would end up in a terminal's or a status bar's log.
     if (!parser.parse(arguments))
@@ -83,6 +89,12 @@ Options parseOptions(const QStringList& arguments) {
     }
     if (parser.isSet(passwordFile))
         options.passwordFile = parser.value(passwordFile);
+    if (parser.isSet(auth)) {
+        options.auth = parseLoginMethod(parser.value(auth));
+        if (!options.auth)
+            throw UsageError(
+                QStringLiteral("--auth wants auto, user, plain, apop, xoauth2 or oauthbearer"));
+    }
     if (parser.isSet(caFile))
         options.caFile = parser.value(caFile);
     options.verbose = parser.isSet(verbose);

@@ -3,6 +3,8 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
+#include "mail/pop3Login.h"
+
 #include <optional>
 
 // The command line, checked. Only an account given with --server and --user
@@ -13,6 +15,7 @@ struct Options {
     QString user;
     std::optional<QString> passwordFile;
     std::optional<QString> caFile;
+    std::optional<LoginMethod> auth; // else the stored one, or auto
     int checks = 1;
     int timeoutSeconds = 20;
     bool verbose = false;

@@ -153,6 +153,20 @@ TEST_F(ConnectionTest, StartCheckOpensOnlyFromClosedAndRefreshesOnlyAnIdleLogin)
     EXPECT_NO_THROW(mail::StartCheck(pop, host));
 }
 
+// The login method comes from the settings file; a word that names none
+// starts no check and says why.
+TEST_F(ConnectionTest, StartCheckHandsOnTheLoginMethod) {
+    host.login.auth = " OAuthBearer";
+    mail::StartCheck(pop, host);
+    EXPECT_EQ(pop.method, LoginMethod::OAuthBearer);
+    EXPECT_EQ(pop.calls.last(), "Connect");
+    pop.calls.clear();
+    host.login.auth = "xoauth";
+    mail::StartCheck(pop, host);
+    EXPECT_EQ(pop.calls, QStringList{});
+    EXPECT_EQ(host.checkErrors, QStringList{"1040 Auth=xoauth"});
+}
+
 TEST_F(ConnectionTest, ManualCheckShowsTheProgressWindowFirst) {
     host.onModal = [&](const QString&) { EXPECT_TRUE(pop.calls.isEmpty()); };
     mail::CheckWithProgress(pop, host);
