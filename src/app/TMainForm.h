@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/TKelEncryption.h"
+#include "mail/Credentials.h"
 #include "mail/MailHost.h"
 #include "notify/NewMailAlert.h"
 #include "platform/TTimer.h"
@@ -22,6 +23,7 @@ class TTrayIcon;
 class TAboutbox;
 class QMenu;
 class RandomSource;
+class SecretCommand;
 class RegistryStore;
 class TApplication;
 class TFrmCheck;
@@ -48,6 +50,7 @@ struct MainFormServices {
     NotifyArea& notifyArea;
     const TPreviousInstance& previousInstance;
     TopLevelWindows& windows;
+    SecretCommand& secretCommand;
 };
 
 // Texts the configuration window shows or asks.
@@ -103,6 +106,7 @@ public:
     QString PasswordText() const override;
     QString ShowNetErrorText() const override;
     LoginSettings Login() const override { return login_; }
+    mail::Credentials& CheckCredentials() override { return *credentials_; }
     void ReportCheckError(int number, const QString& detail) override;
     void SetStatus(const QString& text) override;
     void SetOKCaption(const QString& caption) override;
@@ -176,6 +180,7 @@ private:
     TAboutbox* aboutbox_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
     LoginSettings login_; // as loaded with the settings
+    std::unique_ptr<mail::Credentials> credentials_;
     bool freed_ = false;
     bool measured_ = false;
 };

@@ -1,5 +1,6 @@
 #include "CheckCycle.h"
 
+#include "Credentials.h"
 #include "MailHost.h"
 #include "POPControl.h"
 #include "POPErrors.h"
@@ -11,24 +12,37 @@ void StartCheck(POPControl& pop, MailHost& host) {
         pop.RefreshMessageCount();
         return;
     }
-    if (pop.State() == popClosed) {
-        const LoginSettings login = host.Login();
-        const auto method = parseLoginMethod(login.auth);
-        if (!method) {
-            host.ReportCheckError(popErrAuthSetting, QStringLiteral("Auth=") + login.auth);
-            return;
-        }
-        pop.SetMethod(*method);
-        pop.SetRemoteHost(host.ServerText());
-        pop.SetUserId(host.UserNameText());
-        pop.SetPassword(host.PasswordText());
-        try {
-            pop.Connect();
-        } catch (...) {
-            // A connection that fails later arrives as the control's error
-            // event; a refusal to start is dropped without a word.
-        }
+    // A password command still running belongs to a check already started.
+    Credentials& credentials = host.CheckCredentials();
+    if (pop.State() != popClosed || credentials.Pending())
+        return;
+    const LoginSettings login = host.Login();
+    const auto method = parseLoginMethod(login.auth);
+    if (!method) {
+        host.ReportCheckError(popErrAuthSetting, QStringLiteral("Auth=") + login.auth);
+        return;
     }
+    credentials.Obtain(login, host.PasswordText(),
+                       [&pop, &host, method = *method, server = host.ServerText(),
+                        user = host.UserNameText()](const Credentials::Result& result) {
+                           if (result.error) {
+                               host.ReportCheckError(result.error, result.detail);
+                               return;
+                           }
+                           if (pop.State() != popClosed)
+                               return;
+                           pop.SetMethod(method);
+                           pop.SetRemoteHost(server);
+                           pop.SetUserId(user);
+                           pop.SetPassword(result.secret);
+                           try {
+                               pop.Connect();
+                           } catch (...) {
+                               // A connection that fails later arrives as the
+                               // control's error event; a refusal to start is
+                               // dropped without a word.
+                           }
+                       });
 }
 
 void CheckWithProgress(POPControl& pop, MailHost& host) {

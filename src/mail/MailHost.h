@@ -4,6 +4,10 @@
 
 // The account settings that have no field in the window: kept as read from
 // the settings file.
+namespace mail {
+class Credentials;
+}
+
 struct LoginSettings {
     QString auth;         // login method word; empty is auto
     QString passCommand;  // prints the password or token; empty for none
@@ -22,6 +26,8 @@ public:
     virtual QString PasswordText() const = 0;     // ePassword, clear text
     virtual QString ShowNetErrorText() const = 0; // "true" or "false"
     virtual LoginSettings Login() const = 0;
+    // Obtains each check's password; one per host, alive as long as it.
+    virtual mail::Credentials& CheckCredentials() = 0;
 
     // A check that could not start (no password to be had, a setting that
     // cannot be used): shown like the control's own errors.

@@ -24,6 +24,10 @@ enum : std::int16_t {
     popErrTokenNeedsTls = 1026,
     popErrTlsHandshake = 1030,
     popErrAuthSetting = 1040,
+    popErrPassCommandFailed = 1041,
+    popErrPassCommandTimedOut = 1042,
+    popErrPassCommandEmpty = 1043,
+    popErrPassCommandTooMuch = 1044,
     popErrTlsCertificate = 1031,
     popErrTlsInjection = 1032,
     popErrTlsRefused = 1033,
@@ -79,6 +83,18 @@ inline constexpr POPErrorEntry popErrorTable[] = {
                           "write the server as pop3+plain://name."},
     {popErrAuthSetting, "Auth= in the settings file names no login method Pingbox knows (auto, "
                         "user, plain, apop, xoauth2, oauthbearer), so no check was made."},
+    {popErrPassCommandFailed, "The password command (PassCommand= in the settings file) failed, "
+                              "so no check was made. Its exit status and the first line of its "
+                              "error output follow; run it in a terminal to see more."},
+    {popErrPassCommandTimedOut, "The password command (PassCommand= in the settings file) did "
+                                "not finish within 20 seconds and was stopped, so no check was "
+                                "made. The next check runs it again."},
+    {popErrPassCommandEmpty, "The password command (PassCommand= in the settings file) printed "
+                             "nothing on its first line, so no check was made. It must print "
+                             "the password or access token on its first line."},
+    {popErrPassCommandTooMuch, "The password command (PassCommand= in the settings file) printed "
+                               "more than 64 KiB and was stopped, so no check was made. It must "
+                               "print only the password or access token."},
 };
 
 // The description of an error number; empty for a number not in the table.

@@ -39,7 +39,11 @@ bool sendsToken(LoginMethod method) {
 }
 
 QByteArray xoauth2Response(const QByteArray& user, const QByteArray& token) {
-    return ("user=" + user + "\x01" "auth=Bearer " + token + "\x01\x01").toBase64();
+    return ("user=" + user +
+            "\x01"
+            "auth=Bearer " +
+            token + "\x01\x01")
+        .toBase64();
 }
 
 QByteArray oauthBearerResponse(const QByteArray& user, const QByteArray& host, int port,
@@ -47,14 +51,22 @@ QByteArray oauthBearerResponse(const QByteArray& user, const QByteArray& host, i
     // RFC 5801's saslname: "=" and "," are written as =3D and =2C.
     QByteArray name = user;
     name.replace("=", "=3D").replace(",", "=2C");
-    return ("n,a=" + name + ",\x01" "host=" + host + "\x01" "port=" + QByteArray::number(port) +
-            "\x01" "auth=Bearer " + token + "\x01\x01")
+    return ("n,a=" + name +
+            ",\x01"
+            "host=" +
+            host +
+            "\x01"
+            "port=" +
+            QByteArray::number(port) +
+            "\x01"
+            "auth=Bearer " +
+            token + "\x01\x01")
         .toBase64();
 }
 
 QString describeTokenChallenge(const QByteArray& challenge) {
-    const auto decoded = QByteArray::fromBase64Encoding(
-        challenge.trimmed(), QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded = QByteArray::fromBase64Encoding(challenge.trimmed(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return printableServerText(challenge);
     const QJsonDocument json = QJsonDocument::fromJson(*decoded);

@@ -5,6 +5,7 @@
 #include "FakeMediaPlayer.h"
 #include "FakeNotifyArea.h"
 #include "FakeProgramStarter.h"
+#include "FakeSecretCommand.h"
 #include "FixedRandom.h"
 #include "MemoryRegistry.h"
 #include "app/Just1_32.h"
@@ -23,6 +24,7 @@ struct FakeDesktop {
     FakeInstanceMarker marker;
     FakeTopLevelWindows windows;
     TPreviousInstance previous{marker, QStringLiteral("test")};
+    FakeSecretCommand secretCommand;
 
     MainFormServices services(POPControl& pop) {
         return {*TApplication::Instance(),
@@ -34,6 +36,7 @@ struct FakeDesktop {
                 starter,
                 notifyArea,
                 previous,
-                windows};
+                windows,
+                secretCommand};
     }
 };

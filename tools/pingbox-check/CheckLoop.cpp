@@ -3,11 +3,14 @@
 #include "Options.h"
 #include "Outcome.h"
 #include "components/StoredSettings.h"
+#include "mail/Credentials.h"
 #include "mail/POPErrors.h"
 #include "mail/popclient.h"
+#include "platform/linux/ShellSecretCommand.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTextStream>
+#include <QtCore/QTimer>
 
 namespace {
 
@@ -53,7 +56,6 @@ int runChecks(const Options& options, const StoredSettings& account) {
         pop.SetCaCertificatesFile(*options.caFile);
     pop.SetRemoteHost(account.server);
     pop.SetUserId(account.userName);
-    pop.SetPassword(account.password);
     const auto method = options.auth ? options.auth : parseLoginMethod(account.auth);
     if (!method) {
         say(QStringLiteral("%1 - %2 (Auth=%3)")
@@ -66,16 +68,33 @@ int runChecks(const Options& options, const StoredSettings& account) {
     if (options.verbose)
         pop.OnTrace = [](const QString& line) { say(line); };
 
+    ShellSecretCommand command;
+    mail::Credentials credentials(&command);
+    const LoginSettings login{account.auth, account.passCommand, account.passwordInKeyring()};
     int remaining = options.checks;
     int result = exitOther;
     bool failed = false;
     QTextStream out(stdout);
 
+    // The password command runs afresh for every check.
+    const auto startCheck = [&] {
+        credentials.Obtain(login, account.password, [&](const mail::Credentials::Result& r) {
+            if (r.error) {
+                say(QStringLiteral("%1 - %2 (%3)")
+                        .arg(r.error)
+                        .arg(popErrorDescription(r.error), r.detail));
+                QCoreApplication::exit(exitNoPassword);
+                return;
+            }
+            pop.SetPassword(r.secret);
+            pop.Connect();
+        });
+    };
     pop.OnStateChanged = [&](std::int16_t state) {
         if (state != popClosed)
             return;
         if (!failed && --remaining > 0) {
-            pop.Connect();
+            startCheck();
             return;
         }
         QCoreApplication::exit(result);
@@ -101,6 +120,7 @@ int runChecks(const Options& options, const StoredSettings& account) {
         pop.Quit();
     };
 
-    pop.Connect();
+    // From inside the loop: a command's answer may come at once.
+    QTimer::singleShot(0, &pop, startCheck);
     return QCoreApplication::exec();
 }

@@ -14,6 +14,7 @@ struct Options {
     QString server;
     QString user;
     std::optional<QString> passwordFile;
+    std::optional<QString> passwordCommand;
     std::optional<QString> caFile;
     std::optional<LoginMethod> auth; // else the stored one, or auto
     int checks = 1;

@@ -167,6 +167,52 @@ TEST_F(ConnectionTest, StartCheckHandsOnTheLoginMethod) {
     EXPECT_EQ(host.checkErrors, QStringList{"1040 Auth=xoauth"});
 }
 
+// With a password command the check waits for it: one run per check, no
+// second check meanwhile, and a failure starts nothing and never shows the
+// output.
+TEST_F(ConnectionTest, PasswordCommandRunsForEveryCheckBeforeTheConnection) {
+    using Outcome = SecretCommandResult::Outcome;
+    host.login.passCommand = "pass show mail/alice";
+    const struct {
+        SecretCommandResult result;
+        const char* error; // nullptr: the check starts
+    } cases[] = {
+        {{Outcome::Ok, "tok1", 0, {}}, nullptr},
+        {{Outcome::Failed, "tok1", 3, "gpg: decryption failed"},
+         "1041 exit status 3; it said: gpg: decryption failed"},
+        {{Outcome::Killed, {}, 9, {}}, "1041 ended by signal 9"},
+        {{Outcome::TimedOut, {}, 0, {}}, "1042 stopped after 20 s"},
+        {{Outcome::Empty, {}, 0, {}}, "1043 exit status 0"},
+        {{Outcome::TooMuch, {}, 0, {}}, "1044 stopped after 64 KiB of output"},
+        {{Outcome::NotStarted, {}, 0, "fork failed"}, "1041 it could not be started: fork failed"},
+        {{Outcome::Ok, "tok2", 0, {}}, nullptr},
+    };
+    int runs = 0;
+    for (const auto& c : cases) {
+        pop.calls.clear();
+        host.checkErrors.clear();
+        mail::StartCheck(pop, host);
+        mail::StartCheck(pop, host); // a timer tick while the command runs
+        EXPECT_EQ(host.command.lines.size(), ++runs);
+        EXPECT_EQ(pop.calls, QStringList{});
+        host.command.finish(c.result);
+        if (c.error) {
+            EXPECT_EQ(host.checkErrors, QStringList{c.error});
+            EXPECT_EQ(pop.calls, QStringList{});
+        } else {
+            EXPECT_EQ(host.checkErrors, QStringList{});
+            EXPECT_EQ(pop.calls, QStringList({"RemoteHost=pop.example.net", "UserId=alice",
+                                              "Password=" + c.result.secret, "Connect"}));
+        }
+    }
+    // A check opened meanwhile by another road keeps its connection.
+    mail::StartCheck(pop, host);
+    pop.state = popConnecting;
+    pop.calls.clear();
+    host.command.finish({Outcome::Ok, "tok3", 0, {}});
+    EXPECT_EQ(pop.calls, QStringList{});
+}
+
 TEST_F(ConnectionTest, ManualCheckShowsTheProgressWindowFirst) {
     host.onModal = [&](const QString&) { EXPECT_TRUE(pop.calls.isEmpty()); };
     mail::CheckWithProgress(pop, host);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FakeSecretCommand.h"
+#include "mail/Credentials.h"
 #include "mail/MailHost.h"
 
 #include <QtCore/QStringList>
@@ -15,6 +17,7 @@ public:
     QString PasswordText() const override { return password; }
     QString ShowNetErrorText() const override { return showNetError; }
     LoginSettings Login() const override { return login; }
+    mail::Credentials& CheckCredentials() override { return credentials; }
     void ReportCheckError(int number, const QString& detail) override {
         checkErrors << QStringLiteral("%1 %2").arg(number).arg(detail);
     }
@@ -29,6 +32,8 @@ public:
 
     QString server, userName, password, showNetError = QStringLiteral("true");
     LoginSettings login;
+    FakeSecretCommand command;
+    mail::Credentials credentials{&command};
     QStringList checkErrors; // "number detail" of each check that could not start
     QString status, caption;
     bool fieldsEnabled = true;
