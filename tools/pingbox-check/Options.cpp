@@ -30,7 +30,19 @@ Options parseOptions(const QStringList& arguments) {
                        "Exit codes: 0 count printed, 2 usage or settings, 3 server unreachable, "
                        "4 login refused, 5 transient (server busy, ended the session or "
                        "stopped answering), 6 protocol error, 7 TLS failure, 8 no password (the "
-                       "password command or the keyring failed), 1 other."));
+                       "password command failed), 1 other.\n\n"
+                       "Examples:\n"
+                       "  Gmail, an app password in the desktop keyring:\n"
+                       "    pingbox-check --server pop3s://pop.gmail.com --user me@gmail.com "
+                       "--password-command 'secret-tool lookup service pingbox user "
+                       "me@gmail.com'\n"
+                       "  Outlook.com, an OAuth2 token from a broker (oama, pizauth):\n"
+                       "    pingbox-check --server pop3s://outlook.office365.com --user "
+                       "me@outlook.com --auth xoauth2 --password-command 'oama access "
+                       "me@outlook.com'\n"
+                       "  A password kept in pass:\n"
+                       "    pingbox-check --server pop3s://mail.example.org --user me "
+                       "--password-command 'pass show mail/me | head -n 1'"));
     parser.addHelpOption();
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("host, host:port, [v6addr]:port, "
