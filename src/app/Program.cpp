@@ -11,6 +11,7 @@
 #include "platform/Fonts.h"
 #include "platform/RandomSource.h"
 #include "platform/TApplication.h"
+#include "platform/keyring/QtKeychainStore.h"
 #include "platform/linux/CanberraEventSounds.h"
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
@@ -61,6 +62,7 @@ struct Program::Backends {
     QtNotifyArea notifyArea;
     LinuxProgramStarter starter;
     ShellSecretCommand secretCommand;
+    QtKeychainStore keyring;
     XdgClassesRoot classesRoot;
     std::optional<TAboutbox> aboutbox;
     std::optional<TFrmCheck> frmCheck;
@@ -78,7 +80,7 @@ Program::Program(TApplication& app, Dialogs* dialogs)
     }
     mainForm_ = std::make_unique<TMainForm>(
         MainFormServices{app, b.registry, b.dialogs, b.random, b.sound1, b.pop1, b.starter,
-                         b.notifyArea, b.previous, b.windows, b.secretCommand});
+                         b.notifyArea, b.previous, b.windows, b.secretCommand, b.keyring});
     app.SetMainForm(mainForm_.get());
 }
 

@@ -41,7 +41,20 @@ void TMainForm::LoadSettings() {
 }
 
 void TMainForm::SaveSettings() {
-    fromFields(*ui_, login_).Save(services_.registry, kel1_);
+    const StoredSettings settings = fromFields(*ui_, login_);
+    settings.Save(services_.registry, kel1_);
+    // An empty field is no password to keep: with the keyring the field
+    // starts empty, and the entry there stays as it is.
+    if (!login_.keyring || settings.password.isEmpty())
+        return;
+    credentials_->Store(settings.server, settings.userName, settings.password,
+                        [this](const mail::Credentials::Result& result) {
+                            if (result.error) {
+                                ReportCheckError(result.error, result.detail);
+                                return;
+                            }
+                            StoredSettings::ForgetFilePassword(services_.registry);
+                        });
 }
 
 void TMainForm::SaveNetErrorsOff() {

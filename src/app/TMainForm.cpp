@@ -33,7 +33,8 @@ TMainForm::TMainForm(MainFormServices services)
       services_(services), ui_(std::make_unique<Ui::TMainForm>()), timer1_(this),
       kel1_(services.random), viewerApp_(std::make_unique<TAppExecute>(services.starter)) {
     SleepFn = [](int ms) { QThread::msleep(ulong(ms)); };
-    credentials_ = std::make_unique<mail::Credentials>(&services_.secretCommand);
+    credentials_ =
+        std::make_unique<mail::Credentials>(&services_.secretCommand, &services_.secretStore);
     ui_->setupUi(this);
     setFixedSize(416, 340);
     requestTitleBarWithoutButtons(*this);

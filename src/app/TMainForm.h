@@ -24,6 +24,7 @@ class TAboutbox;
 class QMenu;
 class RandomSource;
 class SecretCommand;
+class SecretStore;
 class RegistryStore;
 class TApplication;
 class TFrmCheck;
@@ -51,6 +52,7 @@ struct MainFormServices {
     const TPreviousInstance& previousInstance;
     TopLevelWindows& windows;
     SecretCommand& secretCommand;
+    SecretStore& secretStore;
 };
 
 // Texts the configuration window shows or asks.

@@ -77,6 +77,10 @@ void StoredSettings::Save(RegistryStore& registry, TKelEncryption& kel) const {
     write(*store, viewerPath, viewer);
 }
 
+void StoredSettings::ForgetFilePassword(RegistryStore& registry) {
+    write(*registry.Open(StoreName), pass, {});
+}
+
 void StoredSettings::SaveNetErrorsOff(RegistryStore& registry) {
     write(*registry.Open(StoreName), showError, NetErrorsOff);
 }

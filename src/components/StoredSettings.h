@@ -43,6 +43,8 @@ struct StoredSettings {
     // lives in the keyring). A refused write stops the save; the values before
     // it stay written.
     void Save(RegistryStore& registry, TKelEncryption& kel) const;
+    // Empties the password in the file, once the keyring holds it.
+    static void ForgetFilePassword(RegistryStore& registry);
     // Stores the show-errors flag as NetErrorsOff and nothing else.
     static void SaveNetErrorsOff(RegistryStore& registry);
 };

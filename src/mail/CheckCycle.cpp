@@ -22,7 +22,7 @@ void StartCheck(POPControl& pop, MailHost& host) {
         host.ReportCheckError(popErrAuthSetting, QStringLiteral("Auth=") + login.auth);
         return;
     }
-    credentials.Obtain(login, host.PasswordText(),
+    credentials.Obtain(login, host.ServerText(), host.UserNameText(), host.PasswordText(),
                        [&pop, &host, method = *method, server = host.ServerText(),
                         user = host.UserNameText()](const Credentials::Result& result) {
                            if (result.error) {

@@ -28,6 +28,10 @@ enum : std::int16_t {
     popErrPassCommandTimedOut = 1042,
     popErrPassCommandEmpty = 1043,
     popErrPassCommandTooMuch = 1044,
+    popErrKeyringUnavailable = 1045,
+    popErrKeyringRefused = 1046,
+    popErrKeyringNoEntry = 1047,
+    popErrKeyringWrite = 1048,
     popErrTlsCertificate = 1031,
     popErrTlsInjection = 1032,
     popErrTlsRefused = 1033,
@@ -95,6 +99,18 @@ inline constexpr POPErrorEntry popErrorTable[] = {
     {popErrPassCommandTooMuch, "The password command (PassCommand= in the settings file) printed "
                                "more than 64 KiB and was stopped, so no check was made. It must "
                                "print only the password or access token."},
+    {popErrKeyringUnavailable, "No desktop keyring (Secret Service) answered, so no check was "
+                               "made and nothing was sent. Start one (GNOME Keyring, KWallet, "
+                               "KeePassXC); the next check asks again."},
+    {popErrKeyringRefused, "The desktop keyring is locked or refused to give out the password, "
+                           "so no check was made and nothing was sent. Unlock it; the next "
+                           "check asks again."},
+    {popErrKeyringNoEntry, "The desktop keyring holds no password for this account, so no check "
+                           "was made. Type the password in the configuration window and press "
+                           "OK to store it there."},
+    {popErrKeyringWrite, "The password could not be stored in the desktop keyring. The settings "
+                         "file keeps what it had; unlock or start the keyring and press OK "
+                         "again."},
 };
 
 // The description of an error number; empty for a number not in the table.

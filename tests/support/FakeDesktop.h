@@ -6,6 +6,7 @@
 #include "FakeNotifyArea.h"
 #include "FakeProgramStarter.h"
 #include "FakeSecretCommand.h"
+#include "FakeSecretStore.h"
 #include "FixedRandom.h"
 #include "MemoryRegistry.h"
 #include "app/Just1_32.h"
@@ -25,6 +26,7 @@ struct FakeDesktop {
     FakeTopLevelWindows windows;
     TPreviousInstance previous{marker, QStringLiteral("test")};
     FakeSecretCommand secretCommand;
+    FakeSecretStore secretStore;
 
     MainFormServices services(POPControl& pop) {
         return {*TApplication::Instance(),
@@ -37,6 +39,7 @@ struct FakeDesktop {
                 notifyArea,
                 previous,
                 windows,
-                secretCommand};
+                secretCommand,
+                secretStore};
     }
 };

@@ -6,6 +6,7 @@
 #include "mail/Credentials.h"
 #include "mail/POPErrors.h"
 #include "mail/popclient.h"
+#include "platform/keyring/QtKeychainStore.h"
 #include "platform/linux/ShellSecretCommand.h"
 
 #include <QtCore/QCoreApplication>
@@ -69,7 +70,8 @@ int runChecks(const Options& options, const StoredSettings& account) {
         pop.OnTrace = [](const QString& line) { say(line); };
 
     ShellSecretCommand command;
-    mail::Credentials credentials(&command);
+    QtKeychainStore keyring;
+    mail::Credentials credentials(&command, &keyring);
     const LoginSettings login{account.auth, account.passCommand, account.passwordInKeyring()};
     int remaining = options.checks;
     int result = exitOther;
@@ -78,17 +80,18 @@ int runChecks(const Options& options, const StoredSettings& account) {
 
     // The password command runs afresh for every check.
     const auto startCheck = [&] {
-        credentials.Obtain(login, account.password, [&](const mail::Credentials::Result& r) {
-            if (r.error) {
-                say(QStringLiteral("%1 - %2 (%3)")
-                        .arg(r.error)
-                        .arg(popErrorDescription(r.error), r.detail));
-                QCoreApplication::exit(exitNoPassword);
-                return;
-            }
-            pop.SetPassword(r.secret);
-            pop.Connect();
-        });
+        credentials.Obtain(login, account.server, account.userName, account.password,
+                           [&](const mail::Credentials::Result& r) {
+                               if (r.error) {
+                                   say(QStringLiteral("%1 - %2 (%3)")
+                                           .arg(r.error)
+                                           .arg(popErrorDescription(r.error), r.detail));
+                                   QCoreApplication::exit(exitNoPassword);
+                                   return;
+                               }
+                               pop.SetPassword(r.secret);
+                               pop.Connect();
+                           });
     };
     pop.OnStateChanged = [&](std::int16_t state) {
         if (state != popClosed)

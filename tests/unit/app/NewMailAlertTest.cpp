@@ -103,9 +103,10 @@ TEST_F(MainFormTest, ACheckTickDueWhileTheSoundOpensStartsNoSecondCheckOrAlert) 
     w.writeRawData(QByteArray(1600, '\0').constData(), 1600);
     wav.close();
     QtMediaPlayer player;
-    form = std::make_unique<TMainForm>(MainFormServices{
-        *TApplication::Instance(), registry, dialogs, desktop.random, player, pop, starter,
-        desktop.notifyArea, desktop.previous, desktop.windows, desktop.secretCommand});
+    form = std::make_unique<TMainForm>(
+        MainFormServices{*TApplication::Instance(), registry, dialogs, desktop.random, player, pop,
+                         starter, desktop.notifyArea, desktop.previous, desktop.windows,
+                         desktop.secretCommand, desktop.secretStore});
     form->SleepFn = [](int) {};
     fillConnection("pop.example.net", "alice", "pw");
     ui().SoundFile->setText(wav.fileName());

@@ -213,6 +213,57 @@ TEST_F(ConnectionTest, PasswordCommandRunsForEveryCheckBeforeTheConnection) {
     EXPECT_EQ(pop.calls, QStringList{});
 }
 
+// With the keyring the check waits for its answer, asks it afresh every
+// time, and when it cannot have the password starts nothing: the password in
+// the file is never used instead.
+TEST_F(ConnectionTest, KeyringIsAskedForEveryCheckAndNeverReplacedByTheFile) {
+    using Outcome = SecretStoreResult::Outcome;
+    host.login.keyring = true;
+    host.password = "from the file";
+    const struct {
+        SecretStoreResult result;
+        const char* error; // nullptr: the check starts
+    } cases[] = {
+        {{Outcome::NoService, {}, "no D-Bus"}, "1045 no D-Bus"},
+        {{Outcome::TimedOut, {}, "no answer"}, "1045 no answer"},
+        {{Outcome::Refused, {}, "locked"}, "1046 locked"},
+        {{Outcome::NotFound, {}, "no entry"}, "1047 no entry"},
+        {{Outcome::Failed, {}, "odd"}, "1045 odd"},
+        {{Outcome::Ok, "from the keyring", {}}, nullptr},
+    };
+    int reads = 0;
+    for (const auto& c : cases) {
+        pop.calls.clear();
+        host.checkErrors.clear();
+        mail::StartCheck(pop, host);
+        mail::StartCheck(pop, host);
+        EXPECT_EQ(host.keyring.calls.size(), ++reads);
+        EXPECT_EQ(host.keyring.calls.last(), "read pop.example.net alice");
+        host.keyring.finish(c.result);
+        if (c.error) {
+            EXPECT_EQ(host.checkErrors, QStringList{c.error});
+            EXPECT_EQ(pop.calls, QStringList{});
+        } else {
+            EXPECT_EQ(pop.calls, QStringList({"RemoteHost=pop.example.net", "UserId=alice",
+                                              "Password=from the keyring", "Connect"}));
+        }
+    }
+    // A check asked for while the password is being stored reads what was stored.
+    host.keyring.calls.clear();
+    pop.calls.clear();
+    QStringList stored;
+    host.credentials.Store(
+        "pop.example.net", "alice", "new",
+        [&](const mail::Credentials::Result& r) { stored << QString::number(r.error); });
+    mail::StartCheck(pop, host);
+    EXPECT_EQ(host.keyring.calls, QStringList{"write pop.example.net alice"});
+    host.keyring.finish({Outcome::Refused, {}, "locked"});
+    EXPECT_EQ(stored, QStringList{"1048"});
+    EXPECT_EQ(host.keyring.calls.last(), "read pop.example.net alice");
+    host.keyring.finish({Outcome::Ok, "new", {}});
+    EXPECT_EQ(pop.calls.last(), "Connect");
+}
+
 TEST_F(ConnectionTest, ManualCheckShowsTheProgressWindowFirst) {
     host.onModal = [&](const QString&) { EXPECT_TRUE(pop.calls.isEmpty()); };
     mail::CheckWithProgress(pop, host);

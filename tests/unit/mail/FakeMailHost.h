@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeSecretCommand.h"
+#include "FakeSecretStore.h"
 #include "mail/Credentials.h"
 #include "mail/MailHost.h"
 
@@ -33,7 +34,8 @@ public:
     QString server, userName, password, showNetError = QStringLiteral("true");
     LoginSettings login;
     FakeSecretCommand command;
-    mail::Credentials credentials{&command};
+    FakeSecretStore keyring;
+    mail::Credentials credentials{&command, &keyring};
     QStringList checkErrors; // "number detail" of each check that could not start
     QString status, caption;
     bool fieldsEnabled = true;
