@@ -34,8 +34,8 @@ void TMainForm::LoadSettings() {
     StoredSettings settings = fromFields(*ui_, login_);
     // A load that fails still shows what it read before the failure.
     const auto show = qScopeGuard([&] {
-        toFields(*ui_, settings);
         login_ = {settings.auth, settings.passCommand, settings.passwordInKeyring()};
+        toFields(*ui_, settings);
     });
     settings.Load(services_.registry, kel1_);
 }

@@ -197,10 +197,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 // --- the window's own commands ----------------------------------------------
 
+// A password kept in the keyring or printed by a command needs no field.
 void TMainForm::ePOPServerChange() {
+    const bool passwordElsewhere = login_.keyring || !login_.passCommand.trimmed().isEmpty();
     ui_->POPConnectBtn->setEnabled(!ui_->ePOPServer->text().isEmpty() &&
                                    !ui_->eUserName->text().isEmpty() &&
-                                   !ui_->ePassword->text().isEmpty());
+                                   (passwordElsewhere || !ui_->ePassword->text().isEmpty()));
 }
 
 void TMainForm::POPConnectBtnClick() {

@@ -66,8 +66,12 @@ TEST_F(MainFormTest, OkWritesThePasswordToTheKeyringInsteadOfTheFile) {
     store("Server", "PassStore", "keyring");
     store("Server", "Pass", TKelEncryption::Scramble("old", "kestrel", 7));
     const QString oldPass = stored("Server", "Pass");
+    store("Server", "Host", "pop.example.net");
+    store("Server", "User", "alice");
     create();
     form->LoadSettings();
+    ui().ePassword->clear();
+    EXPECT_TRUE(ui().POPConnectBtn->isEnabled()); // no password field needed
     fillConnection("pop.example.net", "alice", "typed");
     ui().POPConnectBtn->click();
     EXPECT_EQ(keyring.calls, QStringList{"write pop.example.net alice"});
