@@ -10,9 +10,11 @@
 #include "mail/TfrmNetDialog.h"
 #include "platform/Dialogs.h"
 #include "platform/RandomSource.h"
+#include "platform/keyring/QtKeychainStore.h"
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
 #include "platform/linux/LinuxProgramStarter.h"
+#include "platform/linux/ShellSecretCommand.h"
 #include "platform/linux/XdgClassesRoot.h"
 #include "platform/qt/CanberraEventSounds.h"
 #include "platform/qt/LocalSocketWindows.h"
@@ -59,6 +61,8 @@ struct Program::Backends {
     TPOP pop1;
     QtNotifyArea notifyArea;
     LinuxProgramStarter starter;
+    ShellSecretCommand secretCommand;
+    QtKeychainStore keyring;
     XdgClassesRoot classesRoot;
     std::optional<TAboutbox> aboutbox;
     std::optional<TFrmCheck> frmCheck;
@@ -74,9 +78,9 @@ Program::Program(TApplication& app, Dialogs* dialogs)
         b.dialogs.MessageBeep(MB_OK_SOUND);
         b.dialogs.MessageDlg(b.marker.Problem(), TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     }
-    mainForm_ = std::make_unique<TMainForm>(MainFormServices{app, b.registry, b.dialogs, b.random,
-                                                             b.sound1, b.pop1, b.starter,
-                                                             b.notifyArea, b.previous, b.windows});
+    mainForm_ = std::make_unique<TMainForm>(
+        MainFormServices{app, b.registry, b.dialogs, b.random, b.sound1, b.pop1, b.starter,
+                         b.notifyArea, b.previous, b.windows, b.secretCommand, b.keyring});
     app.SetMainForm(mainForm_.get());
 }
 

@@ -36,6 +36,8 @@ TMainForm::TMainForm(MainFormServices services)
       services_(services), ui_(std::make_unique<Ui::TMainForm>()), timer1_(this),
       kel1_(services.random), viewerApp_(std::make_unique<TAppExecute>(services.starter)) {
     SleepFn = [](int ms) { QThread::msleep(ulong(ms)); };
+    credentials_ =
+        std::make_unique<mail::Credentials>(&services_.secretCommand, &services_.secretStore);
     ui_->setupUi(this);
     setFixedSize(416, 340);
     requestTitleBarWithoutButtons(*this);
@@ -218,10 +220,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 // --- the window's own commands ----------------------------------------------
 
+// A password kept in the keyring or printed by a command needs no field.
 void TMainForm::ePOPServerChange() {
+    const bool passwordElsewhere = login_.keyring || !login_.passCommand.trimmed().isEmpty();
     ui_->POPConnectBtn->setEnabled(!ui_->ePOPServer->text().isEmpty() &&
                                    !ui_->eUserName->text().isEmpty() &&
-                                   !ui_->ePassword->text().isEmpty());
+                                   (passwordElsewhere || !ui_->ePassword->text().isEmpty()));
 }
 
 void TMainForm::POPConnectBtnClick() {
@@ -369,6 +373,10 @@ QString TMainForm::UserNameText() const {
 QString TMainForm::PasswordText() const {
     return ui_->ePassword->text();
 }
+void TMainForm::ReportCheckError(int number, const QString& detail) {
+    mail::CheckNotStarted(*this, services_.dialogs, number, detail);
+}
+
 QString TMainForm::ShowNetErrorText() const {
     return ui_->ShowNetError->text();
 }

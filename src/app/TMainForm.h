@@ -3,6 +3,7 @@
 #include "mail/MailHost.h"
 #include "notify/NewMailAlert.h"
 #include "platform/TTimer.h"
+#include "pop/Credentials.h"
 #include "settings/TKelEncryption.h"
 
 #include <QtCore/QStringList>
@@ -23,6 +24,8 @@ class TTrayIcon;
 class TAboutbox;
 class QMenu;
 class RandomSource;
+class SecretCommand;
+class SecretStore;
 class RegistryStore;
 class TApplication;
 class TFrmCheck;
@@ -49,6 +52,8 @@ struct MainFormServices {
     NotifyArea& notifyArea;
     const TPreviousInstance& previousInstance;
     TopLevelWindows& windows;
+    SecretCommand& secretCommand;
+    SecretStore& secretStore;
 };
 
 // Texts the configuration window shows or asks.
@@ -114,6 +119,9 @@ public:
     QString UserNameText() const override;
     QString PasswordText() const override;
     QString ShowNetErrorText() const override;
+    LoginSettings Login() const override { return login_; }
+    mail::Credentials& CheckCredentials() override { return *credentials_; }
+    void ReportCheckError(int number, const QString& detail) override;
     void SetStatus(const QString& text) override;
     void SetOKCaption(const QString& caption) override;
     void SetConnectionFieldsEnabled(bool enabled) override;
@@ -185,6 +193,8 @@ private:
     TFrmCheck* frmCheck_ = nullptr;
     TAboutbox* aboutbox_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
+    LoginSettings login_; // as loaded with the settings
+    std::unique_ptr<mail::Credentials> credentials_;
     bool freed_ = false;
     bool measured_ = false;
 };

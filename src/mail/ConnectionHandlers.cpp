@@ -78,6 +78,15 @@ QString trimmedOfControls(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+void showNumbered(MailHost& host, Dialogs& dialogs, int Number, const QString& Description,
+                  const QString& detail) {
+    dialogs.MessageBeep(MB_OK_SOUND);
+    dialogs.MessageDlg(
+        QStringLiteral("%1 - %2%3").arg(Number).arg(Description, trimmedOfControls(detail)),
+        TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    host.ShowConfiguration();
+}
+
 } // namespace
 
 namespace mail {
@@ -105,14 +114,17 @@ void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t N
             host.ShowNetDialogModal();
         break;
     default:
-        dialogs.MessageBeep(MB_OK_SOUND);
-        dialogs.MessageDlg(
-            QStringLiteral("%1 - %2%3").arg(Number).arg(Description, trimmedOfControls(detail)),
-            TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
-        host.ShowConfiguration();
+        showNumbered(host, dialogs, Number, Description, detail);
         break;
     }
     pop.Quit();
+}
+
+void CheckNotStarted(MailHost& host, Dialogs& dialogs, int Number, const QString& detail) {
+    host.SetTrayAnimated(false);
+    host.SetStatus(ConnectionTexts::Error);
+    showNumbered(host, dialogs, Number, popErrorDescription(Number),
+                 QStringLiteral("\r(%1)").arg(detail));
 }
 
 } // namespace mail

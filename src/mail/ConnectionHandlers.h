@@ -30,5 +30,8 @@ void POP1StateChanged(POPControl& pop, MailHost& host, std::int16_t State);
 void POP1ProtocolStateChanged(POPControl& pop, MailHost& host, std::int16_t ProtocolState);
 void POP1Error(POPControl& pop, MailHost& host, Dialogs& dialogs, std::int16_t Number,
                QString& Description, bool& CancelDisplay);
+// A check that could not start: the status line, then the error box as for
+// the control's numbered errors.
+void CheckNotStarted(MailHost& host, Dialogs& dialogs, int Number, const QString& detail);
 
 } // namespace mail

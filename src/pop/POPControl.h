@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pop3Login.h"
+
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
@@ -54,6 +56,10 @@ public:
     virtual void SetUserId(const QString& value) = 0;
     virtual QString Password() const = 0;
     virtual void SetPassword(const QString& value) = 0;
+    // How Authenticate logs in; Password holds the access token for the
+    // token methods.
+    virtual LoginMethod Method() const = 0;
+    virtual void SetMethod(LoginMethod value) = 0;
 
     virtual std::int16_t State() const = 0;
     virtual std::int16_t ProtocolState() const = 0;

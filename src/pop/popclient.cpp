@@ -22,8 +22,8 @@ bool holdsLineBreakOrNul(const QString& s) {
 }
 
 const char* commandName(int kind) {
-    static const char* const names[] = {"CAPA", "STLS", "USER", "PASS",
-                                        "AUTH", "APOP", "STAT", "QUIT"};
+    static const char* const names[] = {"CAPA", "STLS", "USER", "PASS", "AUTH",
+                                        "APOP", "AUTH", "STAT", "QUIT"};
     return names[kind];
 }
 
@@ -93,29 +93,120 @@ void TPOP::Authenticate(const QString& user, const QString& password) {
     const QByteArray u = user.toUtf8();
     const QByteArray p = password.toUtf8();
     // Nothing goes behind the login command: see the class comment.
-    if (!capabilities_.listed || capabilities_.has("USER")) {
+    switch (methodFor()) {
+    case LoginMethod::Auto:
+    case LoginMethod::User:
         phase_ = Phase::LoggingIn;
         send({{Cmd::User, "USER " + u, QStringLiteral("USER ") + user},
               {Cmd::Pass, "PASS " + p, QStringLiteral("PASS ****")}},
              capabilities_.has("PIPELINING"));
-    } else if (capabilities_.sasl.contains("PLAIN")) {
+        return;
+    case LoginMethod::Plain:
         phase_ = Phase::LoggingIn;
         authResponse_ = (QByteArray(1, '\0') + u + QByteArray(1, '\0') + p).toBase64();
         send({{Cmd::AuthPlain, "AUTH PLAIN " + authResponse_, QStringLiteral("AUTH PLAIN ****")}},
              true);
-    } else if (std::any_of(user.begin(), user.end(), [](QChar c) {
-                   return c == u' ' || c.category() == QChar::Other_Control;
-               })) {
-        // The name ends at the first blank of an APOP command, and no server
-        // reads a control character in it as the user meant.
-        fail(popErrApopUserName, {QStringLiteral("APOP is the only login method offered")});
-    } else {
+        return;
+    case LoginMethod::Apop:
+        if (std::any_of(user.begin(), user.end(), [](QChar c) {
+                return c == u' ' || c.category() == QChar::Other_Control;
+            })) {
+            // The name ends at the first blank of an APOP command, and no
+            // server reads a control character in it as the user meant.
+            fail(popErrApopUserName, {QStringLiteral("APOP is the only login method offered")});
+            return;
+        }
         phase_ = Phase::LoggingIn;
-        const QByteArray digest =
-            QCryptographicHash::hash(apopStamp_ + p, QCryptographicHash::Md5).toHex();
-        send({{Cmd::Apop, "APOP " + u + ' ' + digest, QStringLiteral("APOP ") + user + " ****"}},
+        send({{Cmd::Apop,
+               "APOP " + u + ' ' +
+                   QCryptographicHash::hash(apopStamp_ + p, QCryptographicHash::Md5).toHex(),
+               QStringLiteral("APOP ") + user + " ****"}},
              true);
+        return;
+    case LoginMethod::XOAuth2:
+    case LoginMethod::OAuthBearer:
+        sendToken(u, p);
+        return;
     }
+}
+
+// The method Authenticate uses: the one asked for, or for Auto the first of
+// USER, SASL PLAIN and APOP the server offers.
+LoginMethod TPOP::methodFor() const {
+    if (method_ != LoginMethod::Auto)
+        return method_;
+    if (!capabilities_.listed || capabilities_.has("USER"))
+        return LoginMethod::User;
+    if (capabilities_.sasl.contains("PLAIN"))
+        return LoginMethod::Plain;
+    return LoginMethod::Apop;
+}
+
+// Whether the server offers the method asked for; a server that does not
+// answer CAPA is tried with it all the same, except APOP without a time stamp.
+bool TPOP::methodOffered(QString& missing) const {
+    const auto& c = capabilities_;
+    const bool apop = !apopStamp_.isEmpty();
+    switch (method_) {
+    case LoginMethod::Auto:
+        missing = QStringLiteral("the server offers: %1").arg(c.summary());
+        return !c.listed || c.has("USER") || c.sasl.contains("PLAIN") || apop;
+    case LoginMethod::User:
+        missing = QStringLiteral("USER");
+        return !c.listed || c.has("USER");
+    case LoginMethod::Plain:
+        missing = QStringLiteral("SASL PLAIN");
+        return !c.listed || c.sasl.contains("PLAIN");
+    case LoginMethod::Apop:
+        missing = QStringLiteral("APOP (no time stamp in the greeting)");
+        return apop;
+    case LoginMethod::XOAuth2:
+        missing = QStringLiteral("SASL XOAUTH2");
+        return !c.listed || c.sasl.contains("XOAUTH2");
+    case LoginMethod::OAuthBearer:
+        missing = QStringLiteral("SASL OAUTHBEARER");
+        return !c.listed || c.sasl.contains("OAUTHBEARER");
+    }
+    return false;
+}
+
+// The token is far longer than the 255 octets a command line may hold, so it
+// goes on a line of its own after the server's "+".
+void TPOP::sendToken(const QByteArray& user, const QByteArray& token) {
+    if (!secured_) {
+        fail(popErrTokenNeedsTls, {QStringLiteral("the connection is not encrypted")});
+        return;
+    }
+    phase_ = Phase::LoggingIn;
+    const bool bearer = method_ == LoginMethod::OAuthBearer;
+    authResponse_ = bearer ? oauthBearerResponse(user, address_.host.toUtf8(), address_.port, token)
+                           : xoauth2Response(user, token);
+    const QByteArray command = bearer ? "AUTH OAUTHBEARER" : "AUTH XOAUTH2";
+    send({{Cmd::AuthToken, command, QString::fromLatin1(command)}}, true);
+}
+
+// A "+" to the token command: the first asks for the token, a second one is
+// the server's reason for refusing it, which the client must answer before
+// the server says -ERR (RFC 7628: a line holding "AQ==", a lone 0x01; XOAUTH2
+// takes an empty line).
+bool TPOP::answerTokenChallenge(const Command& command, const Pop3Reply& reply) {
+    if (reply.kind != Pop3Reply::Continue || command.kind != Cmd::AuthToken || tokenRefusal_)
+        return false;
+    if (!continuationAnswered_) {
+        continuationAnswered_ = true;
+        trace(QStringLiteral("C: ****"));
+        socket_->write(authResponse_ + "\r\n");
+        authResponse_.fill('\0');
+        authResponse_.clear();
+    } else {
+        tokenRefusal_ = reply.text.trimmed().isEmpty() ? QStringLiteral("no reason given")
+                                                       : describeTokenChallenge(reply.text);
+        const QByteArray answer = method_ == LoginMethod::OAuthBearer ? "AQ==" : "";
+        trace(QStringLiteral("C: ") + QString::fromLatin1(answer));
+        socket_->write(answer + "\r\n");
+    }
+    armTimer(timeouts_.replyMs, phase_);
+    return true;
 }
 
 void TPOP::RefreshMessageCount() {
@@ -536,6 +627,8 @@ void TPOP::handleLine(const QByteArray& line) {
         armTimer(timeouts_.replyMs, phase_);
         return;
     }
+    if (answerTokenChallenge(command, reply))
+        return;
     if (reply.kind == Pop3Reply::Invalid || reply.kind == Pop3Reply::Continue) {
         fail(popErrProtocol,
              {QStringLiteral("reply to %1: %2")
@@ -589,8 +682,14 @@ void TPOP::handleReply(const Command& command, const Pop3Reply& reply) {
     case Cmd::Pass:
     case Cmd::AuthPlain:
     case Cmd::Apop:
+    case Cmd::AuthToken:
         if (!ok) {
             loginRefused(reply);
+            return;
+        }
+        if (tokenRefusal_) {
+            fail(popErrProtocol,
+                 {QStringLiteral("+OK after refusing the token: ") + *tokenRefusal_});
             return;
         }
         loggedIn();
@@ -632,6 +731,13 @@ void TPOP::capabilitiesKnown() {
             fail(popErrTlsRefused, {QStringLiteral("STLS is no longer offered")});
             return;
         }
+        if (sendsToken(method_)) {
+            fail(popErrTokenNeedsTls,
+                 {capabilities_.listed
+                      ? QStringLiteral("the server offers: %1").arg(capabilities_.summary())
+                      : QStringLiteral("the server does not answer CAPA")});
+            return;
+        }
         if (!loginMayGoPlain()) {
             fail(popErrTlsNotOffered,
                  {capabilities_.listed
@@ -659,9 +765,12 @@ bool TPOP::loginMayGoPlain() const {
 void TPOP::readyForLogin() {
     // A server that lists its capabilities without a login Authenticate can
     // use gets nothing at all.
-    const auto& c = capabilities_;
-    if (c.listed && !c.has("USER") && !c.sasl.contains("PLAIN") && apopStamp_.isEmpty()) {
-        fail(popErrNoLoginMethod, {QStringLiteral("the server offers: %1").arg(c.summary())});
+    QString missing;
+    if (!methodOffered(missing)) {
+        if (method_ != LoginMethod::Auto)
+            missing = QStringLiteral("Auth=%1 asks for %2; the server offers: %3")
+                          .arg(loginMethodName(method_), missing, capabilities_.summary());
+        fail(popErrNoLoginMethod, {missing});
         return;
     }
     phase_ = Phase::AwaitLogin;
@@ -670,6 +779,7 @@ void TPOP::readyForLogin() {
 }
 
 void TPOP::loggedIn() {
+    authResponse_.fill('\0');
     authResponse_.clear();
     phase_ = Phase::Counting;
     setProtocolState(popLoggedIn);
@@ -709,13 +819,17 @@ void TPOP::deadlinePassed() {
 }
 
 void TPOP::loginRefused(const Pop3Reply& reply) {
-    const QString text = printableServerText(reply.text);
-    if (transientCode(reply.code))
+    QString text = printableServerText(reply.text);
+    if (tokenRefusal_)
+        text += QStringLiteral(" (the server's reason: %1)").arg(*tokenRefusal_);
+    if (transientCode(reply.code)) {
         fail(popErrSessionEnded, {text});
-    else if (reply.code == "SYS/PERM")
+    } else if (reply.code == "SYS/PERM") {
         fail(popErrCommandRefused, {text});
-    else
-        fail(popErrLoginRefused, {text});
+    } else {
+        const QString hint = passwordLoginsOffHint(text);
+        fail(popErrLoginRefused, {hint.isEmpty() ? text : text + QStringLiteral(" - ") + hint});
+    }
 }
 
 void TPOP::send(std::initializer_list<Command> commands, bool together) {
@@ -867,5 +981,7 @@ void TPOP::resetSession() {
     capabilities_ = {};
     apopStamp_.clear();
     continuationAnswered_ = false;
+    authResponse_.fill('\0');
     authResponse_.clear();
+    tokenRefusal_.reset();
 }

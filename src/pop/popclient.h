@@ -4,6 +4,7 @@
 #include "MailProxy.h"
 #include "POPControl.h"
 #include "pop3Address.h"
+#include "pop3Login.h"
 #include "pop3Protocol.h"
 
 #include <QtCore/QObject>
@@ -12,6 +13,7 @@
 #include <QtNetwork/QHostAddress>
 
 #include <deque>
+#include <optional>
 
 class QSslSocket;
 
@@ -24,13 +26,15 @@ class QSslSocket;
 // One connection: greeting; CAPA (skipped when this server's answer is
 // known); STLS when offered; protocol state 1, and the program answers with
 // Authenticate; USER and PASS (in one write when the server pipelines), AUTH
-// PLAIN or APOP; after its +OK, and not before, protocol state 2 and STAT.
+// PLAIN or APOP, or with an access token AUTH XOAUTH2 or OAUTHBEARER; after
+// its +OK, and not before, protocol state 2 and STAT.
 // Some servers hand the connection to another process once the login is
 // accepted and lose whatever was sent behind it.
 //
 // The login goes only over TLS (pop3s, or STLS) or to a loopback address,
-// unless the server field says pop3+plain; nothing is sent when that rule or
-// the server's login methods do not allow it.
+// unless the server field says pop3+plain; an access token goes only over
+// TLS, whatever the address. Nothing is sent when that rule or the server's
+// login methods do not allow it.
 //
 // Names are resolved with c-ares in the event loop: a lookup is called off
 // when its limit or the check's passes, the connection is closed or the
@@ -64,6 +68,8 @@ public:
     void SetUserId(const QString& value) override { userId_ = value; }
     QString Password() const override { return password_; }
     void SetPassword(const QString& value) override { password_ = value; }
+    LoginMethod Method() const override { return method_; }
+    void SetMethod(LoginMethod value) override { method_ = value; }
 
     std::int16_t State() const override { return state_; }
     std::int16_t ProtocolState() const override { return protocolState_; }
@@ -120,7 +126,7 @@ private:
         Quitting,
         Failed,
     };
-    enum class Cmd { Capa, Stls, User, Pass, AuthPlain, Apop, Stat, Quit };
+    enum class Cmd { Capa, Stls, User, Pass, AuthPlain, Apop, AuthToken, Stat, Quit };
     struct Command {
         Cmd kind;
         QByteArray line; // without CRLF
@@ -157,6 +163,10 @@ private:
     void capabilitiesKnown();
     void startTls();
     void readyForLogin();
+    LoginMethod methodFor() const;
+    bool methodOffered(QString& missing) const;
+    void sendToken(const QByteArray& user, const QByteArray& token);
+    bool answerTokenChallenge(const Command& command, const Pop3Reply& reply);
     bool loginMayGoPlain() const;
     void loggedIn();
     void counted(std::int32_t count);
@@ -178,6 +188,7 @@ private:
     int remotePort_ = 110;
     QString userId_;
     QString password_;
+    LoginMethod method_ = LoginMethod::Auto;
     std::int16_t state_ = popClosed;
     std::int16_t protocolState_ = 0;
     TPOPErrors errors_;
@@ -208,6 +219,8 @@ private:
     QByteArray apopStamp_;
     bool continuationAnswered_ = false;
     QByteArray authResponse_;
+    // What a token method's failure challenge said, once it has come.
+    std::optional<QString> tokenRefusal_;
     QTimer timer_;
     Phase timerPhase_ = Phase::Idle;
     QTimer deadline_;

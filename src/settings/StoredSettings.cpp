@@ -16,6 +16,9 @@ struct Place {
 const Place host{QStringLiteral("Server"), QStringLiteral("Host"), {}};
 const Place user{QStringLiteral("Server"), QStringLiteral("User"), {}};
 const Place pass{QStringLiteral("Server"), QStringLiteral("Pass"), {}};
+const Place auth{QStringLiteral("Server"), QStringLiteral("Auth"), QStringLiteral("auto")};
+const Place passCommand{QStringLiteral("Server"), QStringLiteral("PassCommand"), {}};
+const Place passStore{QStringLiteral("Server"), QStringLiteral("PassStore"), {}};
 const Place checktime{QStringLiteral("Options"), QStringLiteral("Checktime"), QStringLiteral("15")};
 const Place soundPath{QStringLiteral("SoundFile"), QStringLiteral("Path"),
                       QStringLiteral("newmail.wav")};
@@ -82,6 +85,9 @@ void readAccount(Reader& reader, TKelEncryption& kel, StoredSettings& settings) 
     settings.server = reader.read(host);
     settings.userName = reader.read(user);
     settings.password = reader.password(kel);
+    settings.auth = reader.read(auth);
+    settings.passCommand = reader.read(passCommand);
+    settings.passStore = reader.read(passStore);
 }
 
 } // namespace
@@ -112,10 +118,15 @@ void StoredSettings::Save(RegistryStore& registry, TKelEncryption& kel) const {
     const std::unique_ptr<RegIniFile> store = registry.Open(StoreName);
     write(*store, host, server);
     write(*store, user, userName);
-    write(*store, pass, applied(kel, password, TActionType::atEncryption));
+    if (!passwordInKeyring())
+        write(*store, pass, applied(kel, password, TActionType::atEncryption));
     write(*store, checktime, checkTime);
     write(*store, soundPath, soundFile);
     write(*store, viewerPath, viewer);
+}
+
+void StoredSettings::ForgetFilePassword(RegistryStore& registry) {
+    write(*registry.Open(StoreName), pass, {});
 }
 
 void StoredSettings::SaveNetErrorsOff(RegistryStore& registry) {

@@ -28,6 +28,13 @@ struct StoredSettings {
     QString soundFile;
     QString viewer;
     QString showNetError;
+    // Kept in the file only; the configuration window has no fields for them.
+    QString auth;        // login method: auto, user, plain, apop, xoauth2, oauthbearer
+    QString passCommand; // a command whose first line of output is the password
+    QString passStore;   // "keyring": the password lives in the desktop keyring
+
+    static inline const QString KeyringStore = QStringLiteral("keyring");
+    bool passwordInKeyring() const { return passStore.trimmed().toLower() == KeyringStore; }
 
     // Reads every value, unscrambling the password with kel. A value that is
     // missing or cannot be read (nor the store opened, nor the password
@@ -36,10 +43,13 @@ struct StoredSettings {
     QStringList Load(RegistryStore& registry, TKelEncryption& kel);
     // Reads only server, user name and password, the same way.
     QStringList LoadAccount(RegistryStore& registry, TKelEncryption& kel);
-    // Writes every value but the show-errors flag exactly as held, the
-    // password scrambled with kel. A refused write stops the save; the values
-    // before it stay written.
+    // Writes every value of the configuration window but the show-errors flag
+    // exactly as held, the password scrambled with kel (not at all when it
+    // lives in the keyring). A refused write stops the save; the values before
+    // it stay written.
     void Save(RegistryStore& registry, TKelEncryption& kel) const;
+    // Empties the password in the file, once the keyring holds it.
+    static void ForgetFilePassword(RegistryStore& registry);
     // Stores the show-errors flag as NetErrorsOff and nothing else.
     static void SaveNetErrorsOff(RegistryStore& registry);
 };

@@ -5,10 +5,12 @@
 #include "FakeDesktop.h"
 #include "gui/TApplication.h"
 #include "mail/TfrmNetDialog.h"
+#include "platform/linux/ShellSecretCommand.h"
 #include "pop/popclient.h"
 #include "ui_TMainForm.h"
 #include "ui_TfrmNetDialog.h"
 
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
@@ -19,7 +21,7 @@ class CheckRoad : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         server_ = new DovecotServer;
-        if (!server_->start({{"alice:secret:3"}, true}))
+        if (!server_->start({{"alice:secret:3"}, true, true}))
             FAIL() << "Dovecot: " << server_->error().toStdString();
     }
     static void TearDownTestSuite() {
@@ -128,3 +130,41 @@ TEST_F(CheckRoad, AStoppedServerShowsTheConnectionErrorWindow) {
     EXPECT_TRUE(shown.contains("status Error!"));
     EXPECT_EQ(dialogs.events, QStringList({"beep 64"}));
 }
+
+namespace {
+
+// Pingbox's own road with Auth=xoauth2 and an access token from a command: the
+// check starts only once the command has answered, and the window's thread
+// goes on meanwhile.
+TEST_F(CheckRoad, TokenFromACommandLogsInWithXoauth2) {
+    ShellSecretCommand command;
+    const MainFormServices s = desktop.services(pop);
+    form.reset();
+    form = std::make_unique<TMainForm>(
+        MainFormServices{s.app, s.registry, s.dialogs, s.random, s.sound, s.pop, s.starter,
+                         s.notifyArea, s.previousInstance, s.windows, command, s.secretStore});
+    form->SleepFn = [](int) {};
+    form->Observer = [this](const QString& what, const QString& text) {
+        if (what == "status" || what == "count")
+            shown << what + " " + text;
+    };
+    const auto put = [&](const char* ident, const QString& value) {
+        registry.values[MemoryRegistry::key("Server", ident)] = value;
+    };
+    put("Host", QStringLiteral("localhost:%1").arg(server_->pop3Port()));
+    put("User", "alice");
+    put("Auth", "xoauth2");
+    put("PassCommand", "sleep 0.5; echo secret");
+    form->LoadSettings();
+    form->ui().SoundFile->clear();
+    QElapsedTimer clock;
+    clock.start();
+    form->StartCheck();
+    EXPECT_LT(clock.elapsed(), 300);
+    EXPECT_TRUE(shown.isEmpty()); // nothing connects before the token is there
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.contains("count 3"); }, 20000))
+        << qPrintable(shown.join('\n'));
+    EXPECT_EQ(pop.Method(), LoginMethod::XOAuth2);
+}
+
+} // namespace

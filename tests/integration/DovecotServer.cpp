@@ -6,6 +6,8 @@ bool DovecotServer::start(const Options& options) {
         arguments << QStringLiteral("--user") << user;
     if (!options.tls)
         arguments << QStringLiteral("--no-tls");
+    if (options.oauth)
+        arguments << QStringLiteral("--oauth");
     return script_.start(arguments) && pop3Port() > 0;
 }
 

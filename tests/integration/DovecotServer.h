@@ -9,6 +9,7 @@ public:
     struct Options {
         QStringList users;
         bool tls = true;
+        bool oauth = false; // XOAUTH2 and OAUTHBEARER, the password standing for the token
     };
 
     // Starts the server; false (with error() saying why) when it cannot.

@@ -1,5 +1,5 @@
 // TPOP against a real Dovecot: plain with STLS, TLS from the first byte,
-// counts, refused logins, certificates, repeat checks and a stopped server.
+// counts, refused logins, access tokens, certificates, repeat checks and a stopped server.
 #include "DovecotServer.h"
 #include "TPOPTestSupport.h"
 
@@ -13,7 +13,7 @@ class TPOPDovecot : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         server_ = new DovecotServer;
-        if (!server_->start({{"empty:pw0:0", "one:pw1:1", "many:pw1000:1000"}, true}))
+        if (!server_->start({{"empty:pw0:0", "one:pw1:1", "many:pw1000:1000"}, true, true}))
             FAIL() << "Dovecot: " << server_->error().toStdString();
     }
     static void TearDownTestSuite() {
@@ -137,6 +137,40 @@ TEST(TPOPDovecotAlone, WrongPasswordIsRefusedAndStoppedServerIsUnreachable) {
     EXPECT_EQ(rec.events.filter(QRegularExpression("^E")), QStringList({"E1014", "E1003"}));
     EXPECT_TRUE(rec.lastDetail.contains(QString::number(server.pop3Port())));
     EXPECT_EQ(pop.State(), popClosed);
+}
+
+} // namespace
+
+namespace {
+
+// Dovecot checks the token of XOAUTH2 and OAUTHBEARER as it checks a password,
+// so the real server takes the real exchange, or refuses it with its failure
+// challenge, which must be answered before its -ERR.
+TEST_F(TPOPDovecot, AccessTokenLoginsOnBothRoads) {
+    for (LoginMethod method : {LoginMethod::XOAuth2, LoginMethod::OAuthBearer}) {
+        for (const QString& where : {plain(), implicit()}) {
+            for (const char* token : {"pw1", "expired"}) {
+                SCOPED_TRACE((loginMethodName(method) + ' ' + where + ' ' + token).toStdString());
+                TPOP::ClearCapabilityCache();
+                QStringList trace;
+                pop.OnTrace = [&](const QString& line) { trace << line; };
+                pop.SetMethod(method);
+                PopRecorder rec(pop, "one", token);
+                ASSERT_TRUE(rec.check(where));
+                if (QLatin1String(token) == QLatin1String("pw1")) {
+                    EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C1 S5 S6");
+                } else {
+                    EXPECT_TRUE(rec.joined().endsWith("P1 E1014 S5 S6"))
+                        << rec.joined().toStdString();
+                    EXPECT_TRUE(rec.lastDetail.contains("the server's reason: status"))
+                        << rec.lastDetail.toStdString();
+                }
+                EXPECT_EQ(trace.filter(QLatin1String(token)), QStringList{});
+                EXPECT_LT(trace.indexOf(QRegularExpression("TLS established.*")),
+                          trace.indexOf(QRegularExpression("C: AUTH .*")));
+            }
+        }
+    }
 }
 
 } // namespace

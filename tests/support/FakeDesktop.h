@@ -5,6 +5,8 @@
 #include "FakeMediaPlayer.h"
 #include "FakeNotifyArea.h"
 #include "FakeProgramStarter.h"
+#include "FakeSecretCommand.h"
+#include "FakeSecretStore.h"
 #include "FixedRandom.h"
 #include "MemoryRegistry.h"
 #include "app/Just1_32.h"
@@ -23,6 +25,8 @@ struct FakeDesktop {
     FakeInstanceMarker marker;
     FakeTopLevelWindows windows;
     TPreviousInstance previous{marker, QStringLiteral("test")};
+    FakeSecretCommand secretCommand;
+    FakeSecretStore secretStore;
 
     MainFormServices services(POPControl& pop) {
         return {*TApplication::Instance(),
@@ -34,6 +38,8 @@ struct FakeDesktop {
                 starter,
                 notifyArea,
                 previous,
-                windows};
+                windows,
+                secretCommand,
+                secretStore};
     }
 };

@@ -24,6 +24,8 @@ public:
         calls << QStringLiteral("Password=%1").arg(v);
         password = v;
     }
+    LoginMethod Method() const override { return method; }
+    void SetMethod(LoginMethod v) override { method = v; }
     std::int16_t State() const override { return state; }
     std::int16_t ProtocolState() const override { return protocolState; }
     bool Busy() const override { return busy; }
@@ -42,6 +44,7 @@ public:
     void Quit() override { calls << QStringLiteral("Quit"); }
 
     QString host, user, password;
+    LoginMethod method = LoginMethod::Auto;
     std::int16_t state = popClosed;
     std::int16_t protocolState = 0;
     bool busy = false;

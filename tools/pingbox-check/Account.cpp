@@ -25,12 +25,15 @@ StoredSettings givenAccount(const Options& options) {
     StoredSettings account;
     account.server = options.server;
     account.userName = options.user;
-    if (options.passwordFile)
+    if (options.passwordCommand)
+        account.passCommand = *options.passwordCommand;
+    else if (options.passwordFile)
         account.password = firstLineOf(*options.passwordFile);
     else if (qEnvironmentVariableIsSet("PINGBOX_PASSWORD"))
         account.password = qEnvironmentVariable("PINGBOX_PASSWORD");
     else
-        throw UsageError(QStringLiteral("no password: use --password-file or PINGBOX_PASSWORD"));
+        throw UsageError(QStringLiteral(
+            "no password: use --password-file, --password-command or PINGBOX_PASSWORD"));
     return account;
 }
 
@@ -52,5 +55,8 @@ StoredSettings storedAccount() {
 } // namespace
 
 StoredSettings accountFor(const Options& options) {
-    return options.accountGiven ? givenAccount(options) : storedAccount();
+    StoredSettings account = options.accountGiven ? givenAccount(options) : storedAccount();
+    if (options.passwordCommand)
+        account.passCommand = *options.passwordCommand;
+    return account;
 }

@@ -2,12 +2,16 @@
 
 #include "Options.h"
 #include "Outcome.h"
+#include "platform/keyring/QtKeychainStore.h"
+#include "platform/linux/ShellSecretCommand.h"
+#include "pop/Credentials.h"
 #include "pop/POPErrors.h"
 #include "pop/popclient.h"
 #include "settings/StoredSettings.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTextStream>
+#include <QtCore/QTimer>
 
 #include <algorithm>
 
@@ -35,6 +39,7 @@ int exitCodeOf(int number) {
     case popErrTlsRefused:
     case popErrTlsUnavailable:
     case popErrTlsNotOffered:
+    case popErrTokenNeedsTls:
         return exitTls;
     default:
         return exitOther;
@@ -55,21 +60,47 @@ int runChecks(const Options& options, const StoredSettings& account) {
         pop.SetCaCertificatesFile(*options.caFile);
     pop.SetRemoteHost(account.server);
     pop.SetUserId(account.userName);
-    pop.SetPassword(account.password);
+    const auto method = options.auth ? options.auth : parseLoginMethod(account.auth);
+    if (!method) {
+        say(QStringLiteral("%1 - %2 (Auth=%3)")
+                .arg(popErrAuthSetting)
+                .arg(popErrorDescription(popErrAuthSetting), account.auth));
+        return exitUsage;
+    }
+    pop.SetMethod(*method);
 
     if (options.verbose)
         pop.OnTrace = [](const QString& line) { say(line); };
 
+    ShellSecretCommand command;
+    QtKeychainStore keyring;
+    mail::Credentials credentials(&command, &keyring);
+    const LoginSettings login{account.auth, account.passCommand, account.passwordInKeyring()};
     int remaining = options.checks;
     int result = exitOther;
     bool failed = false;
     QTextStream out(stdout);
 
+    // The password command runs afresh for every check.
+    const auto startCheck = [&] {
+        credentials.Obtain(login, account.server, account.userName, account.password,
+                           [&](const mail::Credentials::Result& r) {
+                               if (r.error) {
+                                   say(QStringLiteral("%1 - %2 (%3)")
+                                           .arg(r.error)
+                                           .arg(popErrorDescription(r.error), r.detail));
+                                   QCoreApplication::exit(exitNoPassword);
+                                   return;
+                               }
+                               pop.SetPassword(r.secret);
+                               pop.Connect();
+                           });
+    };
     pop.OnStateChanged = [&](std::int16_t state) {
         if (state != popClosed)
             return;
         if (!failed && --remaining > 0) {
-            pop.Connect();
+            startCheck();
             return;
         }
         QCoreApplication::exit(result);
@@ -95,6 +126,7 @@ int runChecks(const Options& options, const StoredSettings& account) {
         pop.Quit();
     };
 
-    pop.Connect();
+    // From inside the loop: a command's answer may come at once.
+    QTimer::singleShot(0, &pop, startCheck);
     return QCoreApplication::exec();
 }

@@ -3,6 +3,8 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
+#include "pop/pop3Login.h"
+
 #include <optional>
 
 // The command line, checked. Only an account given with --server and --user
@@ -12,7 +14,9 @@ struct Options {
     QString server;
     QString user;
     std::optional<QString> passwordFile;
+    std::optional<QString> passwordCommand;
     std::optional<QString> caFile;
+    std::optional<LoginMethod> auth; // else the stored one, or auto
     int checks = 1;
     int timeoutSeconds = 20;
     bool verbose = false;

@@ -15,6 +15,7 @@ enum ExitCode {
     exitTransient = 5,
     exitProtocol = 6,
     exitTls = 7,
+    exitNoPassword = 8,
 };
 
 // A command line or stored account that cannot be used; ends with exitUsage.

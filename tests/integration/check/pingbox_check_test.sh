@@ -48,7 +48,7 @@ start_scripted() { # start_scripted MODE: sets port and scripted_pid
     exit 1
 }
 
-eval "$("$root/scripts/dovecot-server" start "$work/dovecot" --user demo:s3cret:4)" || exit 1
+eval "$("$root/scripts/dovecot-server" start "$work/dovecot" --user demo:s3cret:4 --oauth)" || exit 1
 export PINGBOX_CA_FILE="$CA_FILE" ASAN_OPTIONS=detect_leaks=0
 mkdir -p "$work/config" "$work/empty"
 python3 "$root/tests/e2e/write_settings.py" "$work/config/Pingbox.ini" \
@@ -74,6 +74,32 @@ expect 2 "" "an unknown option is refused" -- "$check" --s3cret
 no_echo "an unknown option"
 expect 4 "" "a wrong password" -- \
     env PINGBOX_PASSWORD=wrong "$check" --server "localhost:$POP3_PORT" --user demo
+# Access tokens from a command; Dovecot checks the token as the password.
+for method in xoauth2 oauthbearer; do
+    expect 0 4 "$method with a token from a command, over STLS" -- \
+        "$check" --server "localhost:$POP3_PORT" --user demo --auth $method \
+        --password-command 'printf "s3cret\n"' --verbose
+    if grep -q s3cret "$work/stderr"; then
+        echo "FAIL: $method: the verbose output shows the token" >&2
+        failures=$((failures + 1))
+    fi
+    expect 4 "" "$method with an expired token" -- \
+        "$check" --server "pop3s://localhost:$POP3S_PORT" --user demo --auth $method \
+        --password-command 'echo expired'
+done
+expect 8 "" "a password command that fails" -- \
+    "$check" --server "localhost:$POP3_PORT" --user demo --password-command 'echo no >&2; exit 3'
+grep -q "^pingbox-check: 1041 .*exit status 3; it said: no)" "$work/stderr" ||
+    { echo "FAIL: the command's failure is not reported" >&2; failures=$((failures + 1)); }
+expect 8 "" "a password command that prints nothing" -- \
+    "$check" --server "localhost:$POP3_PORT" --user demo --password-command true
+expect 2 "" "an unknown login method" -- \
+    "$check" --server "localhost:$POP3_PORT" --user demo --auth cram-md5 --password-command true
+printf '[Server]\nHost=localhost:%s\nUser=demo\nAuth=oauthbearer\nPassCommand=echo s3cret\n' \
+    "$POP3_PORT" >"$work/empty/Pingbox.ini"
+expect 0 $'4\n4' "Auth= and PassCommand= of the stored account, twice" -- \
+    env XDG_CONFIG_HOME="$work/empty" "$check" --checks 2
+rm "$work/empty/Pingbox.ini"
 expect 7 "" "a certificate nobody trusts" -- \
     env -u PINGBOX_CA_FILE PINGBOX_PASSWORD=s3cret "$check" --server "pop3s://localhost:$POP3S_PORT" --user demo
 secret_free() { # secret_free DESCRIPTION: stderr repeats nothing of the server field

@@ -57,6 +57,45 @@ TEST_F(MainFormTest, OkWithARefusedStoreWriteStopsBeforeTheCheck) {
     EXPECT_EQ(registry.openNow, 0);
 }
 
+// With PassStore=keyring, OK puts the typed password into the keyring and
+// empties the file's only once the keyring has it; a refused write keeps the
+// file as it was and says so. The check after OK reads what was written.
+TEST_F(MainFormTest, OkWritesThePasswordToTheKeyringInsteadOfTheFile) {
+    using Outcome = SecretStoreResult::Outcome;
+    FakeSecretStore& keyring = desktop.secretStore;
+    store("Server", "PassStore", "keyring");
+    store("Server", "Pass", TKelEncryption::Scramble("old", "kestrel", 7));
+    const QString oldPass = stored("Server", "Pass");
+    store("Server", "Host", "pop.example.net");
+    store("Server", "User", "alice");
+    create();
+    form->LoadSettings();
+    ui().ePassword->clear();
+    EXPECT_TRUE(ui().POPConnectBtn->isEnabled()); // no password field needed
+    fillConnection("pop.example.net", "alice", "typed");
+    ui().POPConnectBtn->click();
+    EXPECT_EQ(keyring.calls, QStringList{"write pop.example.net alice"});
+    EXPECT_EQ(keyring.written, QStringList{"typed"});
+    EXPECT_EQ(stored("Server", "Pass"), oldPass);
+    keyring.finish({Outcome::Refused, {}, "locked"});
+    EXPECT_EQ(stored("Server", "Pass"), oldPass);
+    EXPECT_TRUE(dialogs.events.join(' ').contains("box 1048 - "))
+        << dialogs.events.join(' ').toStdString();
+    keyring.finish({Outcome::Ok, "typed", {}}); // the check's read, after the write
+    EXPECT_EQ(pop.calls.last(), "Connect");
+    EXPECT_EQ(pop.password, "typed");
+
+    pop.state = popClosed;
+    ui().POPConnectBtn->click();
+    keyring.finish({Outcome::Ok, {}, {}});
+    EXPECT_EQ(stored("Server", "Pass"), "");
+    // An empty field leaves the keyring's entry alone.
+    keyring.calls.clear();
+    ui().ePassword->clear();
+    form->SaveSettings();
+    EXPECT_EQ(keyring.calls, QStringList{});
+}
+
 TEST_F(MainFormTest, BrowseButtonsUseTheirDialogsAndCancelChangesNothing) {
     create();
     ui().Viewer->setText("old viewer");

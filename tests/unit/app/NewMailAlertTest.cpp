@@ -105,7 +105,8 @@ TEST_F(MainFormTest, ACheckTickDueWhileTheSoundOpensStartsNoSecondCheckOrAlert) 
     QtMediaPlayer player;
     form = std::make_unique<TMainForm>(
         MainFormServices{*TApplication::Instance(), registry, dialogs, desktop.random, player, pop,
-                         starter, desktop.notifyArea, desktop.previous, desktop.windows});
+                         starter, desktop.notifyArea, desktop.previous, desktop.windows,
+                         desktop.secretCommand, desktop.secretStore});
     form->SleepFn = [](int) {};
     fillConnection("pop.example.net", "alice", "pw");
     ui().SoundFile->setText(wav.fileName());

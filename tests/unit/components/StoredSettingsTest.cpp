@@ -70,9 +70,14 @@ TEST_F(StoredSettingsTest, AccountLoadReadsNothingAfterThePassword) {
     store("Server", "Host", "pop.example.net");
     store("Server", "User", "alice");
     store("Server", "Pass", TKelEncryption::Scramble("pw", "kestrel", 9));
+    store("Server", "PassCommand", "pass show mail/alice");
+    store("Server", "PassStore", "keyring");
     registry.unreadable.insert(MemoryRegistry::key("Options", "Checktime"));
     StoredSettings s;
     EXPECT_TRUE(s.LoadAccount(registry, kel).isEmpty());
+    EXPECT_EQ(s.auth, "auto");
+    EXPECT_EQ(s.passCommand, "pass show mail/alice");
+    EXPECT_TRUE(s.passwordInKeyring());
     EXPECT_EQ(s.server, "pop.example.net");
     EXPECT_EQ(s.userName, "alice");
     EXPECT_EQ(s.password, "pw");
@@ -86,7 +91,10 @@ TEST_F(StoredSettingsTest, SaveWritesEverySettingAsHeldWithThePasswordScrambled)
                      .checkTime = "",
                      .soundFile = " ding.wav ",
                      .viewer = "",
-                     .showNetError = "true"};
+                     .showNetError = "true",
+                     .auth = "xoauth2",
+                     .passCommand = "oama access alice",
+                     .passStore = ""};
     s.Save(registry, kel);
     s.Save(registry, kel);
     EXPECT_EQ(stored("Server", "Host"), "pop.example.net");
@@ -107,6 +115,17 @@ TEST_F(StoredSettingsTest, SaveWritesEverySettingAsHeldWithThePasswordScrambled)
     back.Load(registry, kel);
     EXPECT_EQ(back.password, "");
     EXPECT_EQ(back.checkTime, ""); // empty, not the default
+
+    // The window has no fields for these: a save leaves them as the file has them.
+    EXPECT_EQ(stored("Server", "Auth"), "<absent>");
+    EXPECT_EQ(stored("Server", "PassCommand"), "<absent>");
+    EXPECT_EQ(back.auth, "auto");
+    // A password kept in the keyring never reaches the file.
+    s.password = "in the keyring";
+    s.passStore = " Keyring";
+    ASSERT_TRUE(s.passwordInKeyring());
+    s.Save(registry, kel);
+    EXPECT_EQ(stored("Server", "Pass"), "");
 }
 
 TEST_F(StoredSettingsTest, NetErrorsOffWritesOnlyFalse) {

@@ -153,6 +153,117 @@ TEST_F(ConnectionTest, StartCheckOpensOnlyFromClosedAndRefreshesOnlyAnIdleLogin)
     EXPECT_NO_THROW(mail::StartCheck(pop, host));
 }
 
+// The login method comes from the settings file; a word that names none
+// starts no check and says why.
+TEST_F(ConnectionTest, StartCheckHandsOnTheLoginMethod) {
+    host.login.auth = " OAuthBearer";
+    mail::StartCheck(pop, host);
+    EXPECT_EQ(pop.method, LoginMethod::OAuthBearer);
+    EXPECT_EQ(pop.calls.last(), "Connect");
+    pop.calls.clear();
+    host.login.auth = "xoauth";
+    mail::StartCheck(pop, host);
+    EXPECT_EQ(pop.calls, QStringList{});
+    EXPECT_EQ(host.checkErrors, QStringList{"1040 Auth=xoauth"});
+}
+
+// With a password command the check waits for it: one run per check, no
+// second check meanwhile, and a failure starts nothing and never shows the
+// output.
+TEST_F(ConnectionTest, PasswordCommandRunsForEveryCheckBeforeTheConnection) {
+    using Outcome = SecretCommandResult::Outcome;
+    host.login.passCommand = "pass show mail/alice";
+    const struct {
+        SecretCommandResult result;
+        const char* error; // nullptr: the check starts
+    } cases[] = {
+        {{Outcome::Ok, "tok1", 0, {}}, nullptr},
+        {{Outcome::Failed, "tok1", 3, "gpg: decryption failed"},
+         "1041 exit status 3; it said: gpg: decryption failed"},
+        {{Outcome::Killed, {}, 9, {}}, "1041 ended by signal 9"},
+        {{Outcome::TimedOut, {}, 0, {}}, "1042 stopped after 20 s"},
+        {{Outcome::Empty, {}, 0, {}}, "1043 exit status 0"},
+        {{Outcome::TooMuch, {}, 0, {}}, "1044 stopped after 64 KiB of output"},
+        {{Outcome::NotStarted, {}, 0, "fork failed"}, "1041 it could not be started: fork failed"},
+        {{Outcome::Ok, "tok2", 0, {}}, nullptr},
+    };
+    int runs = 0;
+    for (const auto& c : cases) {
+        pop.calls.clear();
+        host.checkErrors.clear();
+        mail::StartCheck(pop, host);
+        mail::StartCheck(pop, host); // a timer tick while the command runs
+        EXPECT_EQ(host.command.lines.size(), ++runs);
+        EXPECT_EQ(pop.calls, QStringList{});
+        host.command.finish(c.result);
+        if (c.error) {
+            EXPECT_EQ(host.checkErrors, QStringList{c.error});
+            EXPECT_EQ(pop.calls, QStringList{});
+        } else {
+            EXPECT_EQ(host.checkErrors, QStringList{});
+            EXPECT_EQ(pop.calls, QStringList({"RemoteHost=pop.example.net", "UserId=alice",
+                                              "Password=" + c.result.secret, "Connect"}));
+        }
+    }
+    // A check opened meanwhile by another road keeps its connection.
+    mail::StartCheck(pop, host);
+    pop.state = popConnecting;
+    pop.calls.clear();
+    host.command.finish({Outcome::Ok, "tok3", 0, {}});
+    EXPECT_EQ(pop.calls, QStringList{});
+}
+
+// With the keyring the check waits for its answer, asks it afresh every
+// time, and when it cannot have the password starts nothing: the password in
+// the file is never used instead.
+TEST_F(ConnectionTest, KeyringIsAskedForEveryCheckAndNeverReplacedByTheFile) {
+    using Outcome = SecretStoreResult::Outcome;
+    host.login.keyring = true;
+    host.password = "from the file";
+    const struct {
+        SecretStoreResult result;
+        const char* error; // nullptr: the check starts
+    } cases[] = {
+        {{Outcome::NoService, {}, "no D-Bus"}, "1045 no D-Bus"},
+        {{Outcome::TimedOut, {}, "no answer"}, "1045 no answer"},
+        {{Outcome::Refused, {}, "locked"}, "1046 locked"},
+        {{Outcome::NotFound, {}, "no entry"}, "1047 no entry"},
+        {{Outcome::Failed, {}, "odd"}, "1045 odd"},
+        {{Outcome::Ok, "from the keyring", {}}, nullptr},
+    };
+    int reads = 0;
+    for (const auto& c : cases) {
+        pop.calls.clear();
+        host.checkErrors.clear();
+        mail::StartCheck(pop, host);
+        mail::StartCheck(pop, host);
+        EXPECT_EQ(host.keyring.calls.size(), ++reads);
+        EXPECT_EQ(host.keyring.calls.last(), "read pop.example.net alice");
+        host.keyring.finish(c.result);
+        if (c.error) {
+            EXPECT_EQ(host.checkErrors, QStringList{c.error});
+            EXPECT_EQ(pop.calls, QStringList{});
+        } else {
+            EXPECT_EQ(pop.calls, QStringList({"RemoteHost=pop.example.net", "UserId=alice",
+                                              "Password=from the keyring", "Connect"}));
+        }
+    }
+    // A check asked for while the password is being stored reads what was stored.
+    host.keyring.calls.clear();
+    pop.calls.clear();
+    QStringList stored;
+    host.credentials.Store(
+        "pop.example.net", "alice", "new",
+        [&](const mail::Credentials::Result& r) { stored << QString::number(r.error); });
+    mail::StartCheck(pop, host);
+    EXPECT_EQ(host.keyring.calls, QStringList{"write pop.example.net alice"});
+    host.keyring.finish({Outcome::Refused, {}, "locked"});
+    EXPECT_EQ(stored, QStringList{"1048"});
+    EXPECT_EQ(host.keyring.calls.last(), "read pop.example.net alice");
+    host.keyring.finish({Outcome::Ok, "new", {}});
+    EXPECT_EQ(pop.calls.last(), "Connect");
+}
+
 TEST_F(ConnectionTest, ManualCheckShowsTheProgressWindowFirst) {
     host.onModal = [&](const QString&) { EXPECT_TRUE(pop.calls.isEmpty()); };
     mail::CheckWithProgress(pop, host);

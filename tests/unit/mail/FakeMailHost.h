@@ -1,6 +1,9 @@
 #pragma once
 
+#include "FakeSecretCommand.h"
+#include "FakeSecretStore.h"
 #include "mail/MailHost.h"
+#include "pop/Credentials.h"
 
 #include <QtCore/QStringList>
 
@@ -14,6 +17,11 @@ public:
     QString UserNameText() const override { return userName; }
     QString PasswordText() const override { return password; }
     QString ShowNetErrorText() const override { return showNetError; }
+    LoginSettings Login() const override { return login; }
+    mail::Credentials& CheckCredentials() override { return credentials; }
+    void ReportCheckError(int number, const QString& detail) override {
+        checkErrors << QStringLiteral("%1 %2").arg(number).arg(detail);
+    }
 
     void SetStatus(const QString& text) override { status = text; }
     void SetOKCaption(const QString& text) override { caption = text; }
@@ -24,6 +32,11 @@ public:
     void ShowNetDialogModal() override { modal(QStringLiteral("net dialog")); }
 
     QString server, userName, password, showNetError = QStringLiteral("true");
+    LoginSettings login;
+    FakeSecretCommand command;
+    FakeSecretStore keyring;
+    mail::Credentials credentials{&command, &keyring};
+    QStringList checkErrors; // "number detail" of each check that could not start
     QString status, caption;
     bool fieldsEnabled = true;
     bool trayAnimated = false;

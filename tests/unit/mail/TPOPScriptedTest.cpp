@@ -309,6 +309,7 @@ TEST_F(TPOPScripted, UnsafeOrImpossibleLoginSendsNothing) {
         Script script;
         int number;
         const char* user = "alice";
+        LoginMethod method = LoginMethod::Auto;
     };
     const QByteArray stamp = "<1.2@example.org>";
     const Case cases[] = {
@@ -331,6 +332,17 @@ TEST_F(TPOPScripted, UnsafeOrImpossibleLoginSendsNothing) {
          {send("+OK " + stamp + "\r\n"), expect("CAPA"), send("+OK\r\nTOP\r\n.\r\n")},
          popErrApopUserName,
          "alice\x1b[2J"},
+        // No exception for a token: not loopback, not even pop3+plain.
+        {"token without TLS",
+         {send(greeting), expect("CAPA"), send("+OK\r\nUSER\r\nSASL XOAUTH2\r\n.\r\n")},
+         popErrTokenNeedsTls,
+         "alice",
+         LoginMethod::XOAuth2},
+        {"method asked for not offered",
+         {send(greeting), expect("CAPA"), send(capaUser)},
+         popErrNoLoginMethod,
+         "alice",
+         LoginMethod::Plain},
     };
     pop.SetPlainLoginOnLoopback(false);
     for (const Case& c : cases) {
@@ -338,6 +350,7 @@ TEST_F(TPOPScripted, UnsafeOrImpossibleLoginSendsNothing) {
         TPOP::ClearCapabilityCache();
         ScriptedServer server({c.script});
         PopRecorder rec(pop, QString::fromUtf8(c.user));
+        pop.SetMethod(c.method);
         // The pop3+plain notation lets a readable login go to a distant
         // server, but does not lift the other two rules.
         const QString where = c.number == popErrTlsNotOffered
@@ -350,6 +363,7 @@ TEST_F(TPOPScripted, UnsafeOrImpossibleLoginSendsNothing) {
         EXPECT_EQ(server.received, QByteArrayList{"CAPA"});
         EXPECT_FALSE(rec.lastDetail.isEmpty());
     }
+    pop.SetMethod(LoginMethod::Auto);
     const QString offered = popErrorDescription(popErrTlsNotOffered);
     EXPECT_TRUE(offered.contains(QStringLiteral("pop3+plain://"))) << offered.toStdString();
 
@@ -456,3 +470,110 @@ TEST_F(TPOPScripted, QuitWhileConnectingEndsAtOnce) {
 }
 
 } // namespace
+
+// The two token methods over TLS: the command alone, the token on a line of
+// its own after the server's "+", and on a failure challenge the answer each
+// method requires before the server's -ERR, whose reason reaches the detail.
+TEST_F(TPOPScripted, TokenLoginsAndTheirFailureChallenges) {
+    const TestTlsIdentity& tls = TestTlsIdentity::instance();
+    ASSERT_TRUE(tls.ok) << "openssl could not make a test certificate";
+    const QByteArray token = QByteArray("ya29.") + QByteArray(400, 'T'); // longer than a command
+    const QByteArray googleJson =
+        R"({"status":"401","schemes":"bearer","scope":"https://mail.google.com/"})";
+    struct Case {
+        const char* name;
+        LoginMethod method;
+        QByteArray challenge; // empty: the token is taken
+        QByteArray answer;    // the client's line after the challenge
+        QString detail;       // a part of the error's detail
+    };
+    const Case cases[] = {
+        {"XOAUTH2 taken", LoginMethod::XOAuth2, {}, {}, {}},
+        {"OAUTHBEARER taken", LoginMethod::OAuthBearer, {}, {}, {}},
+        {"XOAUTH2 refused with JSON", LoginMethod::XOAuth2, googleJson.toBase64(), "",
+         "status 401, schemes bearer, scope https://mail.google.com/"},
+        {"OAUTHBEARER refused with JSON", LoginMethod::OAuthBearer,
+         QByteArray(R"({"status":"invalid_token"})").toBase64(), "AQ==", "status invalid_token"},
+        {"refused with plain text", LoginMethod::OAuthBearer,
+         QByteArray("token\x07 expired").toBase64(), "AQ==", "token expired"},
+        {"refused with what is not base64", LoginMethod::XOAuth2, "not*base64", "", "not*base64"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TPOP::ClearCapabilityCache();
+        const bool refused = !c.challenge.isEmpty();
+        Script script = {send(greeting),
+                         expect("CAPA"),
+                         send("+OK\r\nUSER\r\nSASL PLAIN XOAUTH2 OAUTHBEARER\r\n.\r\n"),
+                         expect("AUTH "),
+                         send("+ \r\n"),
+                         expect("")};
+        const Script taken = {send("+OK\r\n"), expect("STAT"), send("+OK 4 40\r\n"), expect("QUIT"),
+                              send("+OK\r\n")};
+        const Script refusal = {send("+ " + c.challenge + "\r\n"), expect(""),
+                                send("-ERR [AUTH] Invalid credentials\r\n")};
+        for (const ScriptStep& step : refused ? refusal : taken)
+            script.push_back(step);
+        ScriptedServer server({script}, &tls);
+        pop.SetCaCertificatesFile(tls.certFile);
+        pop.SetMethod(c.method);
+        PopRecorder rec(pop, QStringLiteral("alice,a=b@example.org"), QString::fromLatin1(token));
+        ASSERT_TRUE(rec.check(QStringLiteral("pop3s://localhost:%1").arg(server.port())));
+        const bool bearer = c.method == LoginMethod::OAuthBearer;
+        const QByteArray user = "alice,a=b@example.org";
+        const QByteArray response =
+            bearer ? oauthBearerResponse(user, "localhost", server.port(), token)
+                   : xoauth2Response(user, token);
+        QByteArrayList sent = {"CAPA", bearer ? "AUTH OAUTHBEARER" : "AUTH XOAUTH2", response};
+        if (refused) {
+            sent << c.answer;
+            EXPECT_TRUE(rec.joined().endsWith("P1 E1014 S5 S6")) << rec.joined().toStdString();
+            EXPECT_TRUE(rec.lastDetail.contains(c.detail)) << rec.lastDetail.toStdString();
+            EXPECT_TRUE(rec.lastDetail.startsWith("[AUTH] Invalid credentials"))
+                << rec.lastDetail.toStdString();
+            EXPECT_FALSE(rec.lastDetail.contains(QLatin1String(token)));
+        } else {
+            sent << "STAT"
+                 << "QUIT";
+            EXPECT_EQ(rec.joined(), "S1 S2 S3 S4 P1 P2 C4 S5 S6");
+        }
+        EXPECT_EQ(server.received, sent);
+    }
+    // The two initial responses, as RFC 7628 and the XOAUTH2 definition spell them.
+    EXPECT_EQ(QByteArray::fromBase64(xoauth2Response("u@x", "tok")),
+              QByteArray("user=u@x\x01"
+                         "auth=Bearer tok\x01\x01"));
+    EXPECT_EQ(QByteArray::fromBase64(oauthBearerResponse("a=b,c", "h", 995, "tok")),
+              QByteArray("n,a=a=3Db=2Cc,\x01"
+                         "host=h\x01"
+                         "port=995\x01"
+                         "auth=Bearer tok\x01\x01"));
+}
+
+// A provider that has switched password logins off gets a detail that says
+// what to do instead.
+TEST_F(TPOPScripted, RefusalOfPasswordLoginsSaysWhatToDo) {
+    const struct {
+        QByteArray refusal;
+        const char* advice;
+    } cases[] = {
+        {"-ERR [AUTH] Application-specific password required: https://support.google.com/",
+         "app password"},
+        {"-ERR [AUTH] Web login required: https://support.google.com/mail/answer/78754",
+         "Auth=xoauth2"},
+        {"-ERR Logon failure: basic authentication is disabled", "Auth=xoauth2"},
+        {"-ERR [AUTH] Invalid credentials", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal.toStdString());
+        TPOP::ClearCapabilityCache();
+        ScriptedServer server({{send(greeting), expect("CAPA"), send(capaUser), expect("USER"),
+                                send("+OK\r\n"), expect("PASS"), send(c.refusal + "\r\n")}});
+        PopRecorder rec(pop);
+        ASSERT_TRUE(rec.check(server.address()));
+        EXPECT_TRUE(rec.events.contains("E1014")) << rec.joined().toStdString();
+        EXPECT_EQ(rec.lastDetail.contains(QLatin1String(c.advice ? c.advice : "Auth=")),
+                  c.advice != nullptr)
+            << rec.lastDetail.toStdString();
+    }
+}

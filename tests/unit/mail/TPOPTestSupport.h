@@ -6,7 +6,13 @@
 #include "pop/POPErrors.h"
 #include "pop/popclient.h"
 
+#include <QtCore/QFile>
+#include <QtCore/QProcess>
+#include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
+#include <QtNetwork/QSslCertificate>
+#include <QtNetwork/QSslKey>
+#include <QtNetwork/QSslSocket>
 #include <QtNetwork/QTcpServer>
 #include <QtNetwork/QTcpSocket>
 #include <QtTest/QTest>
@@ -46,11 +52,64 @@ inline ScriptStep pause(int ms) {
 
 using Script = std::vector<ScriptStep>;
 
+// A key and a certificate for "localhost", made once per test run with the
+// openssl command; the certificate is its own authority.
+struct TestTlsIdentity {
+    QTemporaryDir dir;
+    QString certFile = dir.filePath(QStringLiteral("cert.pem"));
+    QString keyFile = dir.filePath(QStringLiteral("key.pem"));
+    bool ok = false;
+
+    static const TestTlsIdentity& instance() {
+        static TestTlsIdentity identity;
+        return identity;
+    }
+
+private:
+    TestTlsIdentity() {
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                       "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+                       "subjectAltName=DNS:localhost", "-keyout", keyFile, "-out", certFile});
+        ok = openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+    }
+};
+
+// Hands out TLS sockets that start their handshake at once, as on port 995.
+class TlsListener : public QTcpServer {
+public:
+    explicit TlsListener(const TestTlsIdentity* tls) : tls_(tls) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        if (!tls_) {
+            QTcpServer::incomingConnection(descriptor);
+            return;
+        }
+        auto* socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        QFile cert(tls_->certFile), key(tls_->keyFile);
+        cert.open(QIODevice::ReadOnly);
+        key.open(QIODevice::ReadOnly);
+        socket->setLocalCertificate(QSslCertificate(&cert));
+        socket->setPrivateKey(QSslKey(&key, QSsl::Ec));
+        socket->startServerEncryption();
+        addPendingConnection(socket);
+    }
+
+private:
+    const TestTlsIdentity* tls_;
+};
+
 // Plays one script per accepted connection (the last one again for any
 // further connection) and records every line the client sent.
 class ScriptedServer : public QObject {
 public:
-    explicit ScriptedServer(std::vector<Script> scripts) : scripts_(std::move(scripts)) {
+    // With tls, every connection is TLS from its first byte: reach it as
+    // pop3s://localhost:port with tls->certFile trusted.
+    explicit ScriptedServer(std::vector<Script> scripts, const TestTlsIdentity* tls = nullptr)
+        : server_(tls), scripts_(std::move(scripts)) {
         server_.listen(QHostAddress::LocalHost, 0);
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection())
@@ -150,7 +209,7 @@ private:
         qsizetype dripped_ = 0;
     };
 
-    QTcpServer server_;
+    TlsListener server_;
     std::vector<Script> scripts_;
     std::vector<std::unique_ptr<Session>> sessions_;
 };
