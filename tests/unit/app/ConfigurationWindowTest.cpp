@@ -118,6 +118,8 @@ TEST_F(MainFormTest, WindowHasItsCaptionSizeAndHiddenFlagField) {
     EXPECT_FALSE(form->windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowSystemMenuHint);
     EXPECT_EQ(ui().ePassword->echoMode(), QLineEdit::Password);
+    ui().ePassword->setText(QStringLiteral("abc"));
+    EXPECT_EQ(ui().ePassword->displayText(), "***"); // masked with asterisks
     form->show();
     EXPECT_FALSE(ui().ShowNetError->isVisible());
     // tab order: server, user name, password; interval, sound, browse, play; viewer, browse; OK,
