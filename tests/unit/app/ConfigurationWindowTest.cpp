@@ -6,6 +6,7 @@
 #include "components/AppEvent.h"
 
 #include <QtGui/QContextMenuEvent>
+#include <QtTest/QTest>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QToolTip>
 
@@ -99,6 +100,11 @@ TEST_F(MainFormTest, ConfigureShowsTheWindowAndLeavesItShown) {
     EXPECT_TRUE(form->isVisible());
     form->Configure1Click();
     EXPECT_TRUE(form->isVisible());
+    // A window the user minimised comes back, active.
+    form->setWindowState(Qt::WindowMinimized);
+    form->Configure1Click();
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
 }
 
 TEST_F(MainFormTest, PopupMenuHoldsTheSevenItemsInOrder) {
