@@ -10,6 +10,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QRect>
+#include <QtCore/QTimer>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QSystemTrayIcon>
 #include <QtWidgets/QWidget>
@@ -111,6 +112,9 @@ private:
     void forget(const Key& key, bool qtToCatchUp = true);
     void qtCatchUp(const Key& key, const QByteArray& image);
     static QWidget* iconWidget(const QSystemTrayIcon& icon);
+    void answerDuringModal(QWidget& widget);
+    bool forwardDuringModal(QWindow& window, QEvent& event);
+    void showTip();
     void apply(const Op& op);
     void setIcon(Shown& shown, const Op& op);
     struct CachedIcon {
@@ -153,4 +157,8 @@ private:
     Protocol protocol_ = Protocol::None;
     // Where the host asked for the menu; the next GetCursorPos answers it.
     std::optional<QPoint> menuAt_;
+    // The icon's tooltip while a modal window runs.
+    QTimer tipTimer_;
+    QPointer<QWidget> tipWidget_;
+    QElapsedTimer lastPress_; // of the left button, for the double click
 };
