@@ -114,7 +114,8 @@ bool QtNotifyArea::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATA
         // The caller's icon may change or go once we return; take its image now.
         if (message != NIM_DELETE && (data.uFlags & NIF_ICON))
             op.image = IconHandleImage(data.hIcon);
-        if (message == NIM_MODIFY && inFlight_ == 0 && showSeen(key, data, op.image))
+        if (message == NIM_MODIFY && inFlight_ == 0 &&
+            (showSeen(key, data, op.image) || showOnBus(key, data, op.image)))
             return true;
         // Posting under the lock keeps the GUI thread's order the call order.
         ++inFlight_;
@@ -145,6 +146,39 @@ bool QtNotifyArea::showSeen(const Key& key, const NOTIFYICONDATAA& data, const Q
     (void)image;
     return false;
 #endif
+}
+
+bool QtNotifyArea::showOnBus(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image) {
+    const auto it = onBus_.find(key);
+    if (it == onBus_.end() || !(data.uFlags & NIF_ICON) ||
+        ((data.uFlags & NIF_MESSAGE) && data.uCallbackMessage != it->second.callbackMessage))
+        return false;
+    OnBus& bus = it->second;
+    const auto picture = bus.pictures.find(image);
+    if (picture == bus.pictures.end() ||
+        ((data.uFlags & NIF_TIP) && data.szTip != bus.state->ToolTip()))
+        return false;
+    bus.state->SetIcon(picture->second);
+    bus.behind = true;
+    return true;
+}
+
+void QtNotifyArea::rememberOnBus(const Key& key, const Op& op) {
+    const auto it = shown_.find(key);
+    std::lock_guard guard(lock_);
+    if (it == shown_.end() || !it->second.item) {
+        onBus_.erase(key);
+        return;
+    }
+    OnBus& bus = onBus_[key];
+    bus.state = it->second.item->State();
+    bus.callbackMessage = it->second.callbackMessage;
+    if (!(op.data.uFlags & NIF_ICON) || op.image.isEmpty() || bus.pictures.count(op.image))
+        return;
+    constexpr std::size_t kept = 16;
+    if (bus.pictures.size() == kept)
+        bus.pictures.clear();
+    bus.pictures.emplace(op.image, bus.state->Pixmaps());
 }
 
 QPoint QtNotifyArea::GetCursorPos() {
@@ -197,6 +231,16 @@ void QtNotifyArea::apply(const Op& op) {
     } done{this};
     const Key key{op.data.hWnd, op.data.uID};
     auto it = shown_.find(key);
+    {
+        // Frames handed to the item by the calling thread went past the
+        // record here: whatever it last had may not be what the item shows.
+        std::lock_guard guard(lock_);
+        if (const auto bus = onBus_.find(key); bus != onBus_.end() && bus->second.behind) {
+            bus->second.behind = false;
+            if (it != shown_.end())
+                it->second.hIcon = 0;
+        }
+    }
     switch (op.message) {
     case NIM_ADD: {
         if (protocol_ == Protocol::DBus) {
@@ -251,8 +295,10 @@ void QtNotifyArea::apply(const Op& op) {
                 this,
                 [this, key] {
                     const std::lock_guard guard(lock_);
-                    if (!records_.count(key))
+                    if (!records_.count(key)) {
                         shown_.erase(key);
+                        onBus_.erase(key);
+                    }
                 },
                 Qt::QueuedConnection);
             break;
@@ -265,6 +311,7 @@ void QtNotifyArea::apply(const Op& op) {
         learn(key, now->second, op);
     else
         forget(key);
+    rememberOnBus(key, op);
 }
 
 void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
@@ -658,6 +705,10 @@ void QtNotifyArea::setProtocol(Protocol protocol) {
     }
     for (const Key& key : seen)
         forget(key, false);
+    {
+        std::lock_guard guard(lock_);
+        onBus_.clear();
+    }
     shown_.clear();
     if (protocol != Protocol::None) {
         std::map<HWND, WindowProc> windows = windows_;

@@ -26,6 +26,7 @@
 
 class DBusTrayHostWatch;
 class StatusNotifierItem;
+class StatusNotifierItemState;
 class XTrayWatch;
 
 // The notification area on two protocols: a StatusNotifierItem of our own on
@@ -106,8 +107,19 @@ private:
         bool qtBehind = false; // Qt's icon is not the one the window shows
     };
 
+    // On D-Bus: the pictures an icon's item has shown, so that one seen before
+    // is handed to the item by the calling thread itself, as on XEmbed.
+    struct OnBus {
+        std::shared_ptr<StatusNotifierItemState> state;
+        std::map<QByteArray, DBusTrayPixmaps> pictures; // by icon image
+        std::uint32_t callbackMessage = 0;
+        bool behind = false; // the GUI thread's record of the icon is not current
+    };
+
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool showSeen(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image);
+    bool showOnBus(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image);
+    void rememberOnBus(const Key& key, const Op& op);
     void learn(const Key& key, Shown& shown, const Op& op);
     void forget(const Key& key, bool qtToCatchUp = true);
     void qtCatchUp(const Key& key, const QByteArray& image);
@@ -140,6 +152,7 @@ private:
     std::atomic<bool> hostPresent_ = false;
     int inFlight_ = 0; // calls posted to the GUI thread and not yet carried out
     std::map<Key, Seen> seen_;
+    std::map<Key, OnBus> onBus_;
 
     // GUI thread only.
     std::map<HWND, WindowProc> windows_;
