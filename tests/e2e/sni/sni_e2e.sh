@@ -124,6 +124,9 @@ e2e_pids+=($!)
 # Every error a host is answered with: a property it reads and we lack.
 dbus-monitor "type='error'" >"$e2e_work/errors.log" 2>&1 &
 e2e_pids+=($!)
+# What the hosts read, for the record at the end.
+dbus-monitor "type='method_call',interface='org.freedesktop.DBus.Properties'" >"$e2e_work/reads.log" 2>&1 &
+e2e_pids+=($!)
 # The properties a host read and our item lacked so far, one line each.
 item_errors() {
     grep -F "sender=$item " "$e2e_work/errors.log" 2>/dev/null | grep -E "UnknownProperty|InvalidArgs"
@@ -284,4 +287,5 @@ if [ "$TRAY_HOST" = gnome ]; then
     [ -s "$e2e_work/shell-item.log" ] && fail "GNOME Shell logged about the item: $(head -n 20 "$e2e_work/shell-item.log")"
 fi
 [ -z "$(item_errors)" ] || fail "hosts read what the item lacks: $(item_errors | head -n 5)"
+echo "   the host read: $(/usr/bin/python3 "$E2E_ROOT/tests/e2e/sni/host_reads.py" "$e2e_work/reads.log")"
 echo "PASS"
