@@ -100,11 +100,11 @@ void Program::Start() {
     b.windows.Publish(app_.Title(), {[&form] { return form.isMinimized(); },
                                      [&form] {
                                          if (form.isMinimized())
-                                             form.showNormal();
+                                             form.BringBack();
                                      },
                                      [&form] {
                                          if (form.isVisible())
-                                             form.raise();
+                                             form.BringBack();
                                      }});
     try {
         form.FormCreate();

@@ -292,7 +292,16 @@ void TMainForm::ReadEmail1Click() {
 void TMainForm::showCentred() {
     if (!isVisible() && screen())
         move(screen()->availableGeometry().center() - rect().center());
+    BringBack();
+}
+
+void TMainForm::BringBack() {
+    // Window managers may offer minimising whatever the title-bar hints say;
+    // on a desktop without a task bar this is then the only way back.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
+    raise();
+    activateWindow();
 }
 
 void TMainForm::Configure1Click() {

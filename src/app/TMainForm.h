@@ -103,6 +103,10 @@ public:
     void CheckEmail1Click();
     void TrayIcon1DblClick();
 
+    // Brings this window back from the minimised state, on top and active;
+    // for a second start of the program and for "C&onfigure".
+    void BringBack();
+
     // Events of the POP client control.
     void POP1StateChanged(std::int16_t State);
     void POP1ProtocolStateChanged(std::int16_t ProtocolState);

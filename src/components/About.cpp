@@ -29,11 +29,9 @@ TAboutbox::TAboutbox(ClassesRoot& classes, ProgramStarter& starter, QWidget* par
     });
 
     url1_.UrlShowCommand = TUrlShowCmd::ssMaximize;
-    // The sparkle runs only while the window is shown: hidden, nothing of it
-    // could be seen, and a resident program should not wake up for it.
-    timer1_.SetEnabled(false);
     timer1_.SetInterval(3000);
     timer1_.OnTimer = [this] { Timer1Timer(); };
+    timer1_.SetEnabled(true);
 }
 
 TAboutbox::~TAboutbox() = default;
@@ -73,7 +71,9 @@ void TAboutbox::lblWeblinkClick() {
 }
 
 void TAboutbox::Timer1Timer() {
-    ui_->Shiney1->Shine(ui_->ShineSpot);
+    // Hidden, nothing of the sparkle could be seen: the tick skips drawing.
+    if (isVisible())
+        ui_->Shiney1->Shine(ui_->ShineSpot);
 }
 
 void TAboutbox::showEvent(QShowEvent* event) {
@@ -92,12 +92,6 @@ void TAboutbox::showEvent(QShowEvent* event) {
         move(frame.topLeft());
     }
     QDialog::showEvent(event);
-    timer1_.SetEnabled(true); // first sparkle one period after showing
-}
-
-void TAboutbox::hideEvent(QHideEvent* event) {
-    timer1_.SetEnabled(false);
-    QDialog::hideEvent(event);
 }
 
 bool TAboutbox::eventFilter(QObject* watched, QEvent* event) {

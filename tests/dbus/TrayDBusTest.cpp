@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -47,7 +48,7 @@ QByteArray iconFile(QColor colour, int size) {
 }
 
 // A host's side: calls answered while our own event loop keeps running, as
-// the item lives on this thread too.
+// the menu lives on this thread too.
 class Host {
 public:
     QDBusMessage Call(const QString& service, const QString& path, const QString& interface,
@@ -174,6 +175,26 @@ TEST(TrayOnDBus, ShellCallsBecomeOneItemThatFollowsTheWatcher) {
         area.Shell_NotifyIconA(NIM_MODIFY, window.Data(frame, QStringLiteral("4 Messages"))));
     host.Property(item, path, ItemInterface, QStringLiteral("Id"));
     EXPECT_EQ(newIcon.count, 1);
+    // What GNOME's host reads after every NewIcon: the tooltip's text.
+    for (const char* name : {"IconAccessibleDesc", "AttentionAccessibleDesc"})
+        EXPECT_EQ(host.Property(item, path, ItemInterface, QLatin1String(name)).toString(),
+                  QStringLiteral("4 Messages"));
+
+    // A frame seen before reaches the item from another thread, and hosts are
+    // answered, while this (the GUI) thread never returns to its event loop.
+    std::thread([&] {
+        area.Shell_NotifyIconA(NIM_MODIFY, window.Data(still, QStringLiteral("4 Messages")));
+    }).join();
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        item, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << ItemInterface << QStringLiteral("IconPixmap");
+    const QDBusMessage reply = host.bus.call(get, QDBus::Block, 3000);
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(qdbus_cast<DBusTrayPixmaps>(reply.arguments()[0].value<QDBusVariant>().variant())
+                  .value(0)
+                  .bytes.left(4),
+              QByteArray::fromHex("ffa0a0a4"));
+    EXPECT_TRUE(waitUntil([&] { return newIcon.count == 2; }));
 
     // The host's clicks: Activate is the double click, ContextMenu the right
     // button at the host's point, SecondaryActivate the middle button. Each

@@ -6,7 +6,12 @@
 #include "XcbLibrary.h"
 
 #include <QtGui/QCursor>
+#include <QtGui/QMouseEvent>
+#include <QtGui/QStyleHints>
+#include <QtGui/QWindow>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QToolTip>
 #include <QtWidgets/QWidget>
 
 #include <optional>
@@ -23,6 +28,8 @@ void QtNotifyArea::DeleteItemLater::operator()(StatusNotifierItem* item) const {
 }
 
 QtNotifyArea::QtNotifyArea(QObject* parent) : QObject(parent) {
+    tipTimer_.setSingleShot(true);
+    connect(&tipTimer_, &QTimer::timeout, this, [this] { showTip(); });
     dbusWatch_ = std::make_unique<DBusTrayHostWatch>();
     connect(dbusWatch_.get(), &DBusTrayHostWatch::hostChanged, this, &QtNotifyArea::hostsChanged);
     connect(dbusWatch_.get(), &DBusTrayHostWatch::hostRenewed, this, [this] {
@@ -107,7 +114,8 @@ bool QtNotifyArea::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATA
         // The caller's icon may change or go once we return; take its image now.
         if (message != NIM_DELETE && (data.uFlags & NIF_ICON))
             op.image = IconHandleImage(data.hIcon);
-        if (message == NIM_MODIFY && inFlight_ == 0 && showSeen(key, data, op.image))
+        if (message == NIM_MODIFY && inFlight_ == 0 &&
+            (showSeen(key, data, op.image) || showOnBus(key, data, op.image)))
             return true;
         // Posting under the lock keeps the GUI thread's order the call order.
         ++inFlight_;
@@ -138,6 +146,39 @@ bool QtNotifyArea::showSeen(const Key& key, const NOTIFYICONDATAA& data, const Q
     (void)image;
     return false;
 #endif
+}
+
+bool QtNotifyArea::showOnBus(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image) {
+    const auto it = onBus_.find(key);
+    if (it == onBus_.end() || !(data.uFlags & NIF_ICON) ||
+        ((data.uFlags & NIF_MESSAGE) && data.uCallbackMessage != it->second.callbackMessage))
+        return false;
+    OnBus& bus = it->second;
+    const auto picture = bus.pictures.find(image);
+    if (picture == bus.pictures.end() ||
+        ((data.uFlags & NIF_TIP) && data.szTip != bus.state->ToolTip()))
+        return false;
+    bus.state->SetIcon(picture->second);
+    bus.behind = true;
+    return true;
+}
+
+void QtNotifyArea::rememberOnBus(const Key& key, const Op& op) {
+    const auto it = shown_.find(key);
+    std::lock_guard guard(lock_);
+    if (it == shown_.end() || !it->second.item) {
+        onBus_.erase(key);
+        return;
+    }
+    OnBus& bus = onBus_[key];
+    bus.state = it->second.item->State();
+    bus.callbackMessage = it->second.callbackMessage;
+    if (!(op.data.uFlags & NIF_ICON) || op.image.isEmpty() || bus.pictures.count(op.image))
+        return;
+    constexpr std::size_t kept = 16;
+    if (bus.pictures.size() == kept)
+        bus.pictures.clear();
+    bus.pictures.emplace(op.image, bus.state->Pixmaps());
 }
 
 QPoint QtNotifyArea::GetCursorPos() {
@@ -190,6 +231,16 @@ void QtNotifyArea::apply(const Op& op) {
     } done{this};
     const Key key{op.data.hWnd, op.data.uID};
     auto it = shown_.find(key);
+    {
+        // Frames handed to the item by the calling thread went past the
+        // record here: whatever it last had may not be what the item shows.
+        std::lock_guard guard(lock_);
+        if (const auto bus = onBus_.find(key); bus != onBus_.end() && bus->second.behind) {
+            bus->second.behind = false;
+            if (it != shown_.end())
+                it->second.hIcon = 0;
+        }
+    }
     switch (op.message) {
     case NIM_ADD: {
         if (protocol_ == Protocol::DBus) {
@@ -209,6 +260,8 @@ void QtNotifyArea::apply(const Op& op) {
         setIcon(shown, op);
         shown.icon->setToolTip(op.data.szTip);
         shown.icon->show();
+        if (QWidget* widget = iconWidget(*shown.icon))
+            answerDuringModal(*widget);
         break;
     }
     case NIM_MODIFY:
@@ -242,8 +295,10 @@ void QtNotifyArea::apply(const Op& op) {
                 this,
                 [this, key] {
                     const std::lock_guard guard(lock_);
-                    if (!records_.count(key))
+                    if (!records_.count(key)) {
                         shown_.erase(key);
+                        onBus_.erase(key);
+                    }
                 },
                 Qt::QueuedConnection);
             break;
@@ -256,6 +311,7 @@ void QtNotifyArea::apply(const Op& op) {
         learn(key, now->second, op);
     else
         forget(key);
+    rememberOnBus(key, op);
 }
 
 void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
@@ -280,6 +336,7 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
         // Only what a window the tray host holds shows stays as it is. A
         // window that is not there yet is tried again once Qt sees it move.
         const bool embedded = !xWatch_->EmbeddedGeometry(window).isEmpty();
+        answerDuringModal(*widget);
         widget->installEventFilter(this);
         const QMetaObject::Connection destroyed =
             connect(widget, &QObject::destroyed, this, [this, key] { forget(key); });
@@ -333,6 +390,84 @@ void QtNotifyArea::learn(const Key& key, Shown& shown, const Op& op) {
 #endif
 }
 
+void QtNotifyArea::answerDuringModal(QWidget& widget) {
+    // While a modal window runs, Qt drops the input of every other window of
+    // the program, and the icon would open no menu, start no check and show
+    // no tooltip. But the tray is the desktop's, not a window of the
+    // program's. Qt lets input through to a tooltip's window, so the icon's
+    // window is typed as one (its X window stays as it is, in the tray host's
+    // hands); what reaches it is then handed on to the icon past the modal
+    // check of Qt's widget layer.
+    QWindow* window = widget.windowHandle();
+    if (!window)
+        return;
+    if (window->type() != Qt::ToolTip)
+        window->setFlags((window->flags() & ~Qt::WindowType_Mask) | Qt::ToolTip);
+    window->installEventFilter(this);
+}
+
+bool QtNotifyArea::forwardDuringModal(QWindow& window, QEvent& event) {
+    if (!QGuiApplication::modalWindow())
+        return false;
+    QWidget* widget = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->windowHandle() == &window)
+            widget = top;
+    if (!widget)
+        return false;
+    switch (event.type()) {
+    case QEvent::MouseButtonDblClick:
+        return true; // Qt's widget layer would make it; made below instead
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: {
+        const auto& mouse = static_cast<const QMouseEvent&>(event);
+        const auto send = [&](QEvent::Type type) {
+            QMouseEvent copy(type, mouse.position(), mouse.scenePosition(), mouse.globalPosition(),
+                             mouse.button(), mouse.buttons(), mouse.modifiers(),
+                             mouse.pointingDevice());
+            QCoreApplication::sendEvent(widget, &copy);
+        };
+        tipTimer_.stop();
+        QToolTip::hideText();
+        send(mouse.type());
+        if (mouse.type() == QEvent::MouseButtonPress && mouse.button() == Qt::LeftButton) {
+            if (lastPress_.isValid() &&
+                lastPress_.elapsed() <= QGuiApplication::styleHints()->mouseDoubleClickInterval()) {
+                lastPress_.invalidate();
+                send(QEvent::MouseButtonDblClick);
+            } else {
+                lastPress_.start();
+            }
+        }
+        return true;
+    }
+    case QEvent::Enter:
+    case QEvent::MouseMove:
+        // The tooltip, as Qt's widget layer would show it.
+        if ((event.type() == QEvent::Enter ||
+             static_cast<const QMouseEvent&>(event).buttons() == Qt::NoButton) &&
+            !tipTimer_.isActive() && !QToolTip::isVisible()) {
+            tipWidget_ = widget;
+            tipTimer_.start(
+                widget->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, widget));
+        }
+        return event.type() == QEvent::MouseMove;
+    case QEvent::Leave:
+        tipTimer_.stop();
+        QToolTip::hideText();
+        return false;
+    default:
+        return false;
+    }
+}
+
+void QtNotifyArea::showTip() {
+    if (!tipWidget_ || !tipWidget_->rect().contains(tipWidget_->mapFromGlobal(QCursor::pos())))
+        return;
+    QHelpEvent help(QEvent::ToolTip, tipWidget_->mapFromGlobal(QCursor::pos()), QCursor::pos());
+    QCoreApplication::sendEvent(tipWidget_, &help);
+}
+
 void QtNotifyArea::forget(const Key& key, bool qtToCatchUp) {
     QByteArray current;
     {
@@ -363,6 +498,8 @@ void QtNotifyArea::qtCatchUp(const Key& key, const QByteArray& image) {
 }
 
 bool QtNotifyArea::eventFilter(QObject* watched, QEvent* event) {
+    if (watched->isWindowType())
+        return forwardDuringModal(*static_cast<QWindow*>(watched), *event);
     const QEvent::Type type = event->type();
     if (type != QEvent::Paint && type != QEvent::Resize && type != QEvent::Move &&
         type != QEvent::Show && type != QEvent::Hide && type != QEvent::WinIdChange)
@@ -383,6 +520,8 @@ bool QtNotifyArea::eventFilter(QObject* watched, QEvent* event) {
     }
     if (!key)
         return false;
+    if (type == QEvent::Show || type == QEvent::WinIdChange)
+        answerDuringModal(*static_cast<QWidget*>(watched));
     if (type == QEvent::Paint)
         qtCatchUp(*key, behind);
     else
@@ -566,6 +705,10 @@ void QtNotifyArea::setProtocol(Protocol protocol) {
     }
     for (const Key& key : seen)
         forget(key, false);
+    {
+        std::lock_guard guard(lock_);
+        onBus_.clear();
+    }
     shown_.clear();
     if (protocol != Protocol::None) {
         std::map<HWND, WindowProc> windows = windows_;

@@ -10,6 +10,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QRect>
+#include <QtCore/QTimer>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QSystemTrayIcon>
 #include <QtWidgets/QWidget>
@@ -25,6 +26,7 @@
 
 class DBusTrayHostWatch;
 class StatusNotifierItem;
+class StatusNotifierItemState;
 class XTrayWatch;
 
 // The notification area on two protocols: a StatusNotifierItem of our own on
@@ -105,12 +107,26 @@ private:
         bool qtBehind = false; // Qt's icon is not the one the window shows
     };
 
+    // On D-Bus: the pictures an icon's item has shown, so that one seen before
+    // is handed to the item by the calling thread itself, as on XEmbed.
+    struct OnBus {
+        std::shared_ptr<StatusNotifierItemState> state;
+        std::map<QByteArray, DBusTrayPixmaps> pictures; // by icon image
+        std::uint32_t callbackMessage = 0;
+        bool behind = false; // the GUI thread's record of the icon is not current
+    };
+
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool showSeen(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image);
+    bool showOnBus(const Key& key, const NOTIFYICONDATAA& data, const QByteArray& image);
+    void rememberOnBus(const Key& key, const Op& op);
     void learn(const Key& key, Shown& shown, const Op& op);
     void forget(const Key& key, bool qtToCatchUp = true);
     void qtCatchUp(const Key& key, const QByteArray& image);
     static QWidget* iconWidget(const QSystemTrayIcon& icon);
+    void answerDuringModal(QWidget& widget);
+    bool forwardDuringModal(QWindow& window, QEvent& event);
+    void showTip();
     void apply(const Op& op);
     void setIcon(Shown& shown, const Op& op);
     struct CachedIcon {
@@ -136,6 +152,7 @@ private:
     std::atomic<bool> hostPresent_ = false;
     int inFlight_ = 0; // calls posted to the GUI thread and not yet carried out
     std::map<Key, Seen> seen_;
+    std::map<Key, OnBus> onBus_;
 
     // GUI thread only.
     std::map<HWND, WindowProc> windows_;
@@ -153,4 +170,8 @@ private:
     Protocol protocol_ = Protocol::None;
     // Where the host asked for the menu; the next GetCursorPos answers it.
     std::optional<QPoint> menuAt_;
+    // The icon's tooltip while a modal window runs.
+    QTimer tipTimer_;
+    QPointer<QWidget> tipWidget_;
+    QElapsedTimer lastPress_; // of the left button, for the double click
 };

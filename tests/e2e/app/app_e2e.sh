@@ -39,6 +39,17 @@ answer_alert() {
     wait_for 10 has_window "Confirm" || fail "no question"
     press Confirm n
 }
+confirms() { [ "$(xdotool search --onlyvisible --name '^Confirm$' 2>/dev/null | wc -l)" -eq "$1" ]; }
+is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$(window_named "$1")" ]; }
+# The icon's tooltip: a tooltip window of Pingbox's own on the screen.
+tooltip_shown() {
+    local w
+    for w in $(xwininfo -root -children 2>/dev/null | awk '/\("pingbox" "pingbox"\)/ { print $1 }'); do
+        xwininfo -id "$w" 2>/dev/null | grep -q "Map State: IsViewable" || continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q TOOLTIP && return 0
+    done
+    return 1
+}
 viewer_started() { tr '\0' '\n' <"$ARGV_RECORDER_OUT" 2>/dev/null | grep -qx 'show=3'; }
 last_animated() { grep '^animated ' "$e2e_work/state.log" | tail -n 1 | cut -d' ' -f2; }
 animating() { [ "$(last_animated)" = true ]; }
@@ -118,6 +129,36 @@ wait_for 5 has_window "Checking for New Messages..." || fail "a double click sho
 answer_alert
 wait_for 10 closed_at_least 3 || fail "not closed after the double click's check"
 
+echo "== with the question open the tray still answers: tooltip, menu, and a check nested in it"
+click_tray 1 2
+wait_for 5 has_window "Checking for New Messages..." || fail "a double click showed no progress window"
+wait_for 10 has_window "Information" || fail "no message about the sound file"
+press Information Return
+wait_for 10 has_window "Confirm" || fail "no question"
+read -r x y w h <<<"$(tray_icon)"
+xdotool mousemove 0 400 sleep 0.3 mousemove $((x + w / 2)) $((y + h / 2))
+wait_for 10 tooltip_shown || fail "no tooltip while the question is open"
+click_tray 3
+wait_for 5 popup_menu >/dev/null || fail "no menu while the question is open"
+popup=$(popup_menu)
+xdotool key Escape
+wait_for 5 sh -c "! xwininfo -id $popup 2>/dev/null | grep -q IsViewable" || fail "the menu did not close"
+connects=$(grep -c '^status Connecting' "$e2e_work/state.log")
+counts=$(grep -c '^count ' "$e2e_work/state.log")
+click_tray 1 2
+wait_for 5 has_window "Checking for New Messages..." || fail "a double click during the question did nothing"
+wait_for 30 counts_above "$counts" || fail "no count refresh during the question"
+[ "$(grep -c '^status Connecting' "$e2e_work/state.log")" -eq "$connects" ] ||
+    fail "a second connection was opened instead of refreshing the count"
+# The refreshed count raises the alert again, inside the open question.
+wait_for 10 has_window "Information" || fail "no nested message about the sound file"
+press Information Return
+wait_for 10 confirms 2 || fail "no nested question"
+xdotool key n # the nested question has the focus
+wait_for 10 confirms 1 || fail "the nested question did not close"
+press Confirm n
+wait_for 10 closed_at_least 4 || fail "not closed after the nested check"
+
 echo "== tray menu: About Pingbox and Configure"
 menu a has_window "About Pingbox" || fail "no About window"
 sleep 0.5
@@ -126,6 +167,12 @@ press "About Pingbox" Return
 wait_for 5 sh -c "! xdotool search --onlyvisible --name '^About Pingbox$' >/dev/null" || fail "About did not close"
 menu o has_window "Pingbox v2.02" || fail "Configure did not show the window"
 screenshot 07-configure
+# The window manager may offer minimising whatever the window asks for.
+xdotool windowminimize --sync "$(window_named "Pingbox v2.02")"
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Pingbox v2.02\$" >/dev/null' ||
+    fail "the window manager did not minimise the window"
+menu o has_window "Pingbox v2.02" || fail "Configure left the window minimised"
+wait_for 5 is_active "Pingbox v2.02" || fail "Configure did not make the window active"
 
 echo "== the window's own right-click menu; a close through the window manager asks first"
 # right_click_about: a right click on the window's left panel, then the
@@ -158,13 +205,15 @@ trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel
 e2e_pids+=($!)
 wait_for 15 in_tray || fail "the icon did not come back to the restarted tray"
 
-echo "== a second copy hands over and ends; the first keeps running"
+echo "== a second copy hands over and ends; the first keeps running and shows its minimised window"
+xdotool windowminimize --sync "$(window_named "Pingbox v2.02")"
 start=$(date +%s%N)
 XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$e2e_work/runtime" ASAN_OPTIONS=detect_leaks=0 \
     timeout 20 "$PINGBOX" >>"$e2e_work/second.log" 2>&1 || fail "the second copy failed or hung"
 echo "   the second copy ended after $((($(date +%s%N) - start) / 1000000)) ms"
 kill -0 "$PINGBOX_PID" || fail "the first copy is gone"
 [ "$(xdotool search --onlyvisible --name '^Pingbox v2.02$' | wc -l)" -eq 1 ] || fail "two windows"
+wait_for 5 is_active "Pingbox v2.02" || fail "the second copy did not bring the window back"
 
 echo "== Close: No keeps Pingbox, Yes ends it and the icon leaves the tray"
 menu e has_window "Confirm" || fail "no close question"

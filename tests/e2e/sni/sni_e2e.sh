@@ -2,16 +2,20 @@
 # The real pingbox binary against a real StatusNotifierItem host on the
 # private session bus this script runs in (dbus-run-session), with a real
 # Dovecot:
-#   sni_e2e.sh ROOT PINGBOX OUTDIR xfce|waybar
+#   sni_e2e.sh ROOT PINGBOX OUTDIR xfce|waybar|gnome
 # xfce: xfce4-panel with its tray on Xvfb (X11). waybar: waybar's tray module
 # on sway with its headless backend, Pingbox on native Wayland; sway refuses
-# to run as root, so as root the script runs itself again as nobody.
+# to run as root, so as root the script runs itself again as nobody. gnome:
+# GNOME Shell with its AppIndicator extension as the window manager on Xvfb,
+# with a private system bus on which a mock logind stands in for systemd's.
 # Checks: the host starts after the program and gets the icon (on X11 over
 # the bus and not as an XEmbed window, although the panel hosts both); one
 # item is registered, never a passing second one; the menu's "Check Email",
 # chosen through com.canonical.dbusmenu as the host does, starts a check; the
 # host restarts and gets the icon again; Activate (a left click) starts a
-# check; the item leaves with the program.
+# check; the item leaves with the program; no host's read is answered with an
+# error. On GNOME, 30 s of animation with no word in the shell's log about
+# the item.
 E2E_ROOT=$1
 PINGBOX=$2
 E2E_OUT=$3
@@ -78,6 +82,36 @@ waybar)
         e2e_pids+=($host_pid)
     }
     ;;
+gnome)
+    bus=$DBUS_SESSION_BUS_ADDRESS
+    e2e_start_desktop --no-tray
+    export DBUS_SESSION_BUS_ADDRESS=$bus
+    # The shell asks logind for the session at start and waits for it.
+    sed "s|@SOCKET@|$e2e_work/system_bus_socket|" "$E2E_ROOT/tests/e2e/sni/system-bus.conf" \
+        >"$e2e_work/system-bus.conf"
+    dbus-daemon --config-file="$e2e_work/system-bus.conf" --nofork >"$e2e_work/system-bus.log" 2>&1 &
+    e2e_pids+=($!)
+    wait_for 10 test -S "$e2e_work/system_bus_socket" || fail "the system bus did not start"
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$e2e_work/system_bus_socket
+    /usr/bin/python3 -m dbusmock --system --template logind >"$e2e_work/logind.log" 2>&1 &
+    e2e_pids+=($!)
+    wait_for 10 gdbus call --system -d org.freedesktop.login1 -o /org/freedesktop/login1 \
+        -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 || fail "the mock logind did not start"
+    # The extension, enabled in settings of the shell's own.
+    shell_config="$e2e_work/shell-config"
+    mkdir -p "$shell_config"
+    for key in "enabled-extensions ['ubuntu-appindicators@ubuntu.com']" \
+        "disable-user-extensions false"; do
+        GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME="$shell_config" gsettings set org.gnome.shell $key ||
+            fail "cannot enable the AppIndicator extension"
+    done
+    start_host() {
+        GSETTINGS_BACKEND=keyfile XDG_CONFIG_HOME="$shell_config" \
+            gnome-shell --x11 --replace --sm-disable >>"$e2e_work/shell.log" 2>&1 &
+        host_pid=$!
+        e2e_pids+=($host_pid)
+    }
+    ;;
 *) fail "unknown host $TRAY_HOST" ;;
 esac
 e2e_start_dovecot 0
@@ -87,17 +121,31 @@ server="localhost:$POP3_PORT"
 dbus-monitor "type='signal',interface='org.kde.StatusNotifierWatcher'" >"$e2e_work/monitor.log" 2>&1 &
 e2e_pids+=($!)
 
+# Every error a host is answered with: a property it reads and we lack.
+dbus-monitor "type='error'" >"$e2e_work/errors.log" 2>&1 &
+e2e_pids+=($!)
+# What the hosts read, for the record at the end.
+dbus-monitor "type='method_call',interface='org.freedesktop.DBus.Properties'" >"$e2e_work/reads.log" 2>&1 &
+e2e_pids+=($!)
+# The properties a host read and our item lacked so far, one line each.
+item_errors() {
+    grep -F "sender=$item " "$e2e_work/errors.log" 2>/dev/null | grep -E "UnknownProperty|InvalidArgs"
+}
+
 WATCHER=(--session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher)
-# The bus name of our item, as the watcher lists it ("NAME/PATH").
+# The bus name of our item, as the watcher lists it ("NAME/PATH", on GNOME
+# "NAME@/PATH").
 our_item() {
-    local entry
+    local entry name
     for entry in $(gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Properties.Get \
         org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null |
         grep -o "'[^']*'" | tr -d "'"); do
-        if gdbus call --session -d "${entry%%/*}" -o "/${entry#*/}" \
+        name=${entry%%/*}
+        name=${name%@}
+        if gdbus call --session -d "$name" -o "/${entry#*/}" \
             -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem Id 2>/dev/null |
             grep -q "'pingbox'"; then
-            echo "${entry%%/*}"
+            echo "$name"
             return 0
         fi
     done
@@ -116,6 +164,8 @@ registered() {
     grep -A1 'member=StatusNotifierItemRegistered' "$e2e_work/monitor.log" | grep -o '"[^"]*"' |
         sort -u | wc -l
 }
+# GNOME tells of an item once its icon is in the panel, a moment later.
+registered_is() { [ "$(registered)" = "$1" ]; }
 ms_now() { date +%s%3N; }
 # The icon's silver in the panel's strip: the host drew our pictures.
 panel_draws_icon() {
@@ -131,7 +181,7 @@ has_item && fail "an item without a watcher"
 
 echo "== the host starts after Pingbox and gets the icon"
 start_host
-wait_for 20 gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 ||
+wait_for 60 gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 ||
     fail "the $TRAY_HOST tray offers no StatusNotifierWatcher"
 since=$(ms_now)
 wait_for 20 has_item || fail "the host did not get the icon"
@@ -148,7 +198,7 @@ if [ "$TRAY_HOST" = xfce ]; then
     in_tray && fail "the icon is also an XEmbed window"
     screenshot sni-panel
 fi
-[ "$(registered)" = 1 ] || fail "$(registered) items registered instead of one"
+wait_for 10 registered_is 1 || fail "$(registered) items registered instead of one"
 
 echo "== the host's menu: Check Email starts a check"
 layout=$(gdbus call --session -d "$item" -o "$menu_path" -m com.canonical.dbusmenu.GetLayout -- 0 -1 '[]')
@@ -169,7 +219,7 @@ kill "$host_pid"
 wait "$host_pid" 2>/dev/null
 wait_for 10 watcher_gone || fail "the watcher outlived the host"
 start_host
-wait_for 20 gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 ||
+wait_for 60 gdbus call "${WATCHER[@]}" -m org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 ||
     fail "the restarted host offers no watcher"
 since=$(ms_now)
 wait_for 20 has_item || fail "the restarted host did not get the icon"
@@ -182,13 +232,13 @@ before=$(checks)
 gdbus call --session -d "$item" -o /StatusNotifierItem -m org.kde.StatusNotifierItem.Activate 5 5 \
     >/dev/null || fail "Activate was refused"
 wait_for 30 checks_above "$before" || fail "Activate did not check"
-[ "$(registered)" = 2 ] || fail "$(registered) registrations for two host starts"
+wait_for 10 registered_is 2 || fail "$(registered) registrations for two host starts"
 
 echo "== ContextMenu: answered at once, while the popup stays open"
 # A popup's own loop would hold the answer until the menu closes.
 timeout 5 gdbus call --session -d "$item" -o /StatusNotifierItem \
     -m org.kde.StatusNotifierItem.ContextMenu 40 10 >/dev/null || fail "ContextMenu was not answered"
-if [ "$TRAY_HOST" = xfce ]; then
+if [ "$TRAY_HOST" != waybar ]; then
     popup_open() { xdotool search --onlyvisible --class pingbox >/dev/null 2>&1; }
     wait_for 10 popup_open || fail "ContextMenu opened no popup"
     xdotool key Escape
@@ -220,4 +270,22 @@ wait_for 20 has_item || fail "the running host did not get the icon"
 wait_for 30 state_has "count 0" || fail "no check at start"
 sleep 1 # time for a passing second item to show
 [ "$(registered)" = 3 ] || fail "$(registered) items for three starts: a passing second one"
+item=$(our_item)
+
+if [ "$TRAY_HOST" = gnome ]; then
+    echo "== GNOME: 30 s of animation, and the shell logs nothing about the item"
+    "$E2E_ROOT/scripts/dovecot-server" fill "$e2e_dovecot" demo 3 || fail "cannot fill the mailbox"
+    shell_lines=$(wc -l <"$e2e_work/shell.log")
+    gdbus call --session -d "$item" -o /StatusNotifierItem -m org.kde.StatusNotifierItem.Activate 5 5 \
+        >/dev/null || fail "Activate was refused"
+    animating() { [ "$(grep '^animated ' "$e2e_work/state.log" | tail -n 1)" = "animated true" ]; }
+    wait_for 30 animating || fail "the icon does not animate"
+    sleep 30
+    animating || fail "the animation stopped"
+    tail -n +$((shell_lines + 1)) "$e2e_work/shell.log" |
+        grep -E "ubuntu-appindicators|AppIndicator|StatusNotifier|pingbox|$item" >"$e2e_work/shell-item.log"
+    [ -s "$e2e_work/shell-item.log" ] && fail "GNOME Shell logged about the item: $(head -n 20 "$e2e_work/shell-item.log")"
+fi
+[ -z "$(item_errors)" ] || fail "hosts read what the item lacks: $(item_errors | head -n 5)"
+echo "   the host read: $(/usr/bin/python3 "$E2E_ROOT/tests/e2e/sni/host_reads.py" "$e2e_work/reads.log")"
 echo "PASS"

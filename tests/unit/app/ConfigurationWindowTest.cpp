@@ -6,6 +6,7 @@
 #include "components/AppEvent.h"
 
 #include <QtGui/QContextMenuEvent>
+#include <QtTest/QTest>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QToolTip>
 
@@ -138,6 +139,11 @@ TEST_F(MainFormTest, ConfigureShowsTheWindowAndLeavesItShown) {
     EXPECT_TRUE(form->isVisible());
     form->Configure1Click();
     EXPECT_TRUE(form->isVisible());
+    // A window the user minimised comes back, active.
+    form->setWindowState(Qt::WindowMinimized);
+    form->Configure1Click();
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
 }
 
 TEST_F(MainFormTest, PopupMenuHoldsTheSevenItemsInOrder) {
@@ -157,6 +163,8 @@ TEST_F(MainFormTest, WindowHasItsCaptionSizeAndHiddenFlagField) {
     EXPECT_FALSE(form->windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowSystemMenuHint);
     EXPECT_EQ(ui().ePassword->echoMode(), QLineEdit::Password);
+    ui().ePassword->setText(QStringLiteral("abc"));
+    EXPECT_EQ(ui().ePassword->displayText(), "***"); // masked with asterisks
     form->show();
     EXPECT_FALSE(ui().ShowNetError->isVisible());
     // tab order: server, user name, password; interval, sound, browse, play; viewer, browse; OK,

@@ -37,12 +37,11 @@ TEST_F(AboutTest, WindowAndControls) {
     EXPECT_EQ(box.Url1().UrlShowCommand, TUrlShowCmd::ssMaximize);
     EXPECT_TRUE(box.Url1().Url.isEmpty());
     EXPECT_EQ(box.Timer1().Interval(), 3000u);
-    // The sparkle timer runs only while the window is shown.
-    EXPECT_FALSE(box.Timer1().IsRunning());
-    box.show();
+    // The sparkle timer runs from creation, shown or not.
     EXPECT_TRUE(box.Timer1().IsRunning());
+    box.show();
     box.hide();
-    EXPECT_FALSE(box.Timer1().IsRunning());
+    EXPECT_TRUE(box.Timer1().IsRunning());
     EXPECT_EQ(box.Shiney1().geometry(), QRect(100, 256, 25, 25));
     EXPECT_EQ(box.Shiney1().ShineColor, 0xFFFFFFu);
 
@@ -93,15 +92,20 @@ TEST_F(AboutTest, FailedBrowserIsShownAndTheWindowStaysOpen) {
 }
 
 TEST_F(AboutTest, SparkleIsCentredOnThePanelPoint) {
-    box.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     QPoint at;
     QImage photo;
+    int shines = 0;
     box.Shiney1().OnShine = [&] {
+        ++shines;
         at = box.Shiney1().pos();
         photo = box.Shiney1().findChild<QLabel*>(QStringLiteral("Image"))->pixmap().toImage();
     };
+    box.Timer1Timer(); // hidden: the tick draws nothing
+    EXPECT_EQ(shines, 0);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     box.Timer1Timer();
+    EXPECT_EQ(shines, 1);
     EXPECT_EQ(at, QPoint(4, 240));
     ASSERT_EQ(photo.size(), QSize(25, 25));
     EXPECT_EQ(QColor(photo.pixel(12, 12)), QColor(0, 64, 128)); // the panel beneath
