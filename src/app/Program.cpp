@@ -4,6 +4,7 @@
 #include "Resources.h"
 #include "TMainForm.h"
 #include "components/About.h"
+#include "mail/SleepAndNetworkChecks.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "mail/popclient.h"
@@ -17,8 +18,10 @@
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/XdgClassesRoot.h"
 #include "platform/qt/LocalSocketWindows.h"
+#include "platform/qt/LogindSleepWatch.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtMediaPlayer.h"
+#include "platform/qt/QtNetworkWatch.h"
 #include "platform/qt/QtNotifyArea.h"
 
 #include <QtGui/QIcon>
@@ -63,6 +66,10 @@ struct Program::Backends {
     std::optional<TAboutbox> aboutbox;
     std::optional<TFrmCheck> frmCheck;
     std::optional<TfrmNetDialog> frmNetDialog;
+    // Made only for the copy that runs on, like the windows above.
+    std::optional<LogindSleepWatch> sleepWatch;
+    std::optional<QtNetworkWatch> networkWatch;
+    std::optional<mail::SleepAndNetworkChecks> sleepAndNetwork;
 };
 
 Program::Program(TApplication& app, Dialogs* dialogs)
@@ -111,6 +118,12 @@ void Program::Start() {
     b.frmCheck.emplace();
     b.frmNetDialog.emplace(b.dialogs);
     form.SetWindows(&*b.frmCheck, &*b.frmNetDialog, &*b.aboutbox);
+    b.sleepAndNetwork.emplace(b.sleepWatch.emplace(), b.networkWatch.emplace());
+    b.sleepAndNetwork->StartCheck = [this, &form] {
+        app_.Guarded(&form, [&form] { form.StartCheck(); });
+    };
+    b.sleepAndNetwork->TimedChecksOn = [&form] { return form.Timer1().IsRunning(); };
+    form.SetSleepAndNetworkChecks(&*b.sleepAndNetwork);
 }
 
 int Program::Run() {

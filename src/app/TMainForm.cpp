@@ -6,6 +6,7 @@
 #include "mail/CheckCycle.h"
 #include "mail/ConnectionHandlers.h"
 #include "mail/POPControl.h"
+#include "mail/SleepAndNetworkChecks.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "notify/Appexec.h"
@@ -284,6 +285,8 @@ void TMainForm::AboutPingbox1Click() {
 // --- checking ----------------------------------------------------------------
 
 void TMainForm::Timer1Timer() {
+    if (sleepAndNetwork_ && !sleepAndNetwork_->TimerMayCheck())
+        return;
     StartCheck();
 }
 
@@ -317,6 +320,10 @@ void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAbout
         requestTitleBarWithoutButtons(*netDialog_);
     if (netDialog_)
         netDialog_->OnSkipThisClick = [this] { SaveNetErrorsOff(); };
+}
+
+void TMainForm::SetSleepAndNetworkChecks(mail::SleepAndNetworkChecks* checks) {
+    sleepAndNetwork_ = checks;
 }
 
 void TMainForm::POP1StateChanged(std::int16_t State) {
@@ -419,6 +426,8 @@ void TMainForm::ShowProgressModal() {
 }
 
 void TMainForm::ShowNetDialogModal() {
+    if (sleepAndNetwork_ && !sleepAndNetwork_->NetErrorWindowAllowed())
+        return;
     if (netDialog_)
         netDialog_->exec();
 }

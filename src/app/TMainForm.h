@@ -34,6 +34,9 @@ struct OpenFileRequest;
 namespace Ui {
 class TMainForm;
 }
+namespace mail {
+class SleepAndNetworkChecks;
+}
 
 // Everything the configuration window uses of the platform, owned elsewhere
 // and alive for as long as the window.
@@ -94,6 +97,9 @@ public:
 
     // The program's other windows, created after this one.
     void SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAboutbox* aboutbox = nullptr);
+    // The checks after waking and after the network's return; they also
+    // hold back timer ticks and the connection-error window meanwhile.
+    void SetSleepAndNetworkChecks(mail::SleepAndNetworkChecks* checks);
     void Button2Click();
     void AboutPingbox1Click();
 
@@ -173,6 +179,7 @@ private:
     TFrmCheck* frmCheck_ = nullptr;
     TAboutbox* aboutbox_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
+    mail::SleepAndNetworkChecks* sleepAndNetwork_ = nullptr;
     bool freed_ = false;
     bool measured_ = false;
 };
