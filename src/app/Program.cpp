@@ -4,19 +4,23 @@
 #include "Resources.h"
 #include "TMainForm.h"
 #include "components/About.h"
+#include "components/StoredSettings.h"
 #include "mail/SleepAndNetworkChecks.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "mail/popclient.h"
+#include "notify/NewMailBubble.h"
 #include "platform/Dialogs.h"
 #include "platform/Fonts.h"
 #include "platform/RandomSource.h"
+#include "platform/RegIniFile.h"
 #include "platform/TApplication.h"
 #include "platform/linux/CanberraEventSounds.h"
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
 #include "platform/linux/LinuxProgramStarter.h"
 #include "platform/linux/XdgClassesRoot.h"
+#include "platform/qt/DBusNotifications.h"
 #include "platform/qt/LocalSocketWindows.h"
 #include "platform/qt/LogindSleepWatch.h"
 #include "platform/qt/QtDialogs.h"
@@ -38,6 +42,19 @@ TApplication& prepared(TApplication& app) {
     TApplication::setWindowIcon(QIcon(QStringLiteral(":/pingbox/icons/tray.ico")));
     TApplication::setDesktopFileName(QStringLiteral("pingbox"));
     return app;
+}
+
+// Whether the user chose a notification over the new-mail question. A store
+// that cannot be read keeps the question; the load says what is wrong.
+bool notificationChosen(RegistryStore& registry) {
+    try {
+        return registry.Open(StoredSettings::StoreName)
+                   ->ReadString(notify::NotifySetting::Section, notify::NotifySetting::Ident, {})
+                   .trimmed()
+                   .compare(notify::NotifySetting::Bubble, Qt::CaseInsensitive) == 0;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -70,6 +87,8 @@ struct Program::Backends {
     std::optional<LogindSleepWatch> sleepWatch;
     std::optional<QtNetworkWatch> networkWatch;
     std::optional<mail::SleepAndNetworkChecks> sleepAndNetwork;
+    std::optional<DBusNotifications> notifications;
+    std::optional<notify::NewMailBubble> newMailBubble;
 };
 
 Program::Program(TApplication& app, Dialogs* dialogs)
@@ -109,6 +128,13 @@ void Program::Start() {
                                          if (form.isVisible())
                                              form.raise();
                                      }});
+    if (notificationChosen(b.registry)) {
+        b.newMailBubble.emplace(b.notifications.emplace());
+        b.newMailBubble->OnStartViewer = [this, &form] {
+            app_.Guarded(&form, [&form] { form.StartViewer(); });
+        };
+        form.SetNewMailBubble(&*b.newMailBubble);
+    }
     try {
         form.FormCreate();
     } catch (const std::exception& e) {

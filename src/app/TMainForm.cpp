@@ -326,6 +326,10 @@ void TMainForm::SetSleepAndNetworkChecks(mail::SleepAndNetworkChecks* checks) {
     sleepAndNetwork_ = checks;
 }
 
+void TMainForm::SetNewMailBubble(notify::NewMailBubble* bubble) {
+    newMailBubble_ = bubble;
+}
+
 void TMainForm::POP1StateChanged(std::int16_t State) {
     mail::POP1StateChanged(services_.pop, *this, State);
 }
@@ -339,7 +343,7 @@ void TMainForm::POP1Error(std::int16_t Number, QString& Description, bool& Cance
 }
 
 void TMainForm::POP1RefreshMessageCount(std::int32_t Number) {
-    notify::POP1RefreshMessageCount(alertServices(), Number);
+    notify::POP1RefreshMessageCount(alertServices(), Number, newMailBubble_);
 }
 
 // --- MailHost ----------------------------------------------------------------

@@ -37,6 +37,9 @@ class TMainForm;
 namespace mail {
 class SleepAndNetworkChecks;
 }
+namespace notify {
+class NewMailBubble;
+}
 
 // Everything the configuration window uses of the platform, owned elsewhere
 // and alive for as long as the window.
@@ -100,6 +103,8 @@ public:
     // The checks after waking and after the network's return; they also
     // hold back timer ticks and the connection-error window meanwhile.
     void SetSleepAndNetworkChecks(mail::SleepAndNetworkChecks* checks);
+    // The notification that stands in for the new-mail question, if chosen.
+    void SetNewMailBubble(notify::NewMailBubble* bubble);
     void Button2Click();
     void AboutPingbox1Click();
 
@@ -180,6 +185,7 @@ private:
     TAboutbox* aboutbox_ = nullptr;
     TfrmNetDialog* netDialog_ = nullptr;
     mail::SleepAndNetworkChecks* sleepAndNetwork_ = nullptr;
+    notify::NewMailBubble* newMailBubble_ = nullptr;
     bool freed_ = false;
     bool measured_ = false;
 };
