@@ -46,43 +46,23 @@ public:
     bool started = false;
 };
 
-TEST(NotificationsDBus, NotifiesReplacesClosesAndHearsTheButtonOfItsOwnOnly) {
-    MockNotifications mock(QStringLiteral("body actions"));
-    ASSERT_TRUE(mock.started);
+// Notify, its replacement, the button's signal and the withdrawal are tried
+// end to end (tests/e2e/wake); here, what decides between bubble and question.
+TEST(NotificationsDBus, ButtonsAndDoNotDisturbAsTheServiceTellsThem) {
+    MockNotifications withButtons(QStringLiteral("body actions"));
+    ASSERT_TRUE(withButtons.started);
     DBusNotifications service;
-    QList<std::pair<std::uint32_t, QString>> actions;
-    QList<std::uint32_t> closed;
-    service.OnActionInvoked = [&](std::uint32_t id, const QString& key) {
-        actions.append({id, key});
-    };
-    service.OnClosed = [&](std::uint32_t id) { closed.append(id); };
-
     EXPECT_TRUE(service.OffersActions());
     EXPECT_FALSE(service.Inhibited()); // no such property: not KDE
-    const std::uint32_t id = service.Notify(0, "You have 3 Messages", "start-viewer", "Start");
-    ASSERT_NE(id, 0u);
-    EXPECT_EQ(service.Notify(id, "You have 4 Messages", "start-viewer", "Start"), id);
-
-    mock.Mock(QStringLiteral("EmitSignal"),
-              {Service, QStringLiteral("ActionInvoked"), QStringLiteral("us"),
-               QVariantList{uint(id), QStringLiteral("start-viewer")}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions.isEmpty(); }, 5000));
-    EXPECT_EQ(actions.first(), std::make_pair(id, QStringLiteral("start-viewer")));
-
-    service.Close(id);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !closed.isEmpty(); }, 5000));
-    EXPECT_EQ(closed.first(), id);
-
-    mock.Mock(QStringLiteral("AddProperty"),
-              {Service, QStringLiteral("Inhibited"), QVariant::fromValue(QDBusVariant(true))});
+    withButtons.Mock(QStringLiteral("AddProperty"), {Service, QStringLiteral("Inhibited"),
+                                                     QVariant::fromValue(QDBusVariant(true))});
     EXPECT_TRUE(service.Inhibited());
 }
 
 TEST(NotificationsDBus, AServiceWithoutButtonsDoesNotCount) {
-    MockNotifications mock(QStringLiteral("body body-markup"));
-    ASSERT_TRUE(mock.started);
-    DBusNotifications service;
-    EXPECT_FALSE(service.OffersActions());
+    MockNotifications withoutButtons(QStringLiteral("body body-markup"));
+    ASSERT_TRUE(withoutButtons.started);
+    EXPECT_FALSE(DBusNotifications().OffersActions());
 }
 
 } // namespace
