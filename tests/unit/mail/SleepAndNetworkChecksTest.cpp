@@ -124,17 +124,6 @@ TEST_F(SleepAndNetworkTest, TheNetworksReturnChecksOnceForABurstAndLeavingDoesNo
     EXPECT_EQ(connectsAfter(100), 1);
 }
 
-TEST_F(SleepAndNetworkTest, AReturnWhileACheckRunsOpensNoSecondConnection) {
-    make();
-    for (std::int16_t state : {popConnecting, popResolvingHost, popConnected, popDisconnecting}) {
-        pop.state = state;
-        pop.protocolState = popAwaitingLogin;
-        network.Change(NetworkReach::Offline);
-        network.Change(NetworkReach::Online);
-        EXPECT_EQ(connectsAfter(100), 0) << state;
-    }
-}
-
 TEST_F(SleepAndNetworkTest, NoChecksWhileTheCheckTimerIsOff) {
     timerOn = false;
     make();
