@@ -20,10 +20,12 @@ NetworkReach reachOf(QNetworkInformation::Reachability reachability) {
 bool loadBackend() {
     if (QNetworkInformation::instance())
         return true;
-    // NetworkManager's backend asks the system bus; without one, only GLib's.
-    if (systemBusIfThere() && QNetworkInformation::loadBackendByName(u"networkmanager"))
-        return true;
-    return QNetworkInformation::loadBackendByName(u"glib");
+    // Without a system bus (no NetworkManager, no logind: hardly a laptop)
+    // GLib's monitor is not worth the thread and the GIO it brings.
+    if (!systemBusIfThere())
+        return false;
+    return QNetworkInformation::loadBackendByName(u"networkmanager") ||
+           QNetworkInformation::loadBackendByName(u"glib");
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include <QtCore/QObject>
 
 // Qt's network information: NetworkManager's view over the system bus where
-// it runs, else GLib's network monitor; Unknown without either.
+// it runs, else GLib's network monitor; Unknown without a system bus.
 class QtNetworkWatch : public QObject, public NetworkWatch {
     Q_OBJECT
 public:
