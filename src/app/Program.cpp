@@ -6,10 +6,13 @@
 #include "components/About.h"
 #include "gui/Fonts.h"
 #include "gui/TApplication.h"
+#include "mail/SleepAndNetworkChecks.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
+#include "notify/NewMailBubble.h"
 #include "platform/Dialogs.h"
 #include "platform/RandomSource.h"
+#include "platform/RegIniFile.h"
 #include "platform/keyring/QtKeychainStore.h"
 #include "platform/linux/FlockInstanceMarker.h"
 #include "platform/linux/IniFileStore.h"
@@ -17,11 +20,15 @@
 #include "platform/linux/ShellSecretCommand.h"
 #include "platform/linux/XdgClassesRoot.h"
 #include "platform/qt/CanberraEventSounds.h"
+#include "platform/qt/DBusNotifications.h"
 #include "platform/qt/LocalSocketWindows.h"
+#include "platform/qt/LogindSleepWatch.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtMediaPlayer.h"
+#include "platform/qt/QtNetworkWatch.h"
 #include "platform/qt/QtNotifyArea.h"
 #include "pop/popclient.h"
+#include "settings/StoredSettings.h"
 
 #include <QtGui/QIcon>
 
@@ -37,6 +44,19 @@ TApplication& prepared(TApplication& app) {
     TApplication::setWindowIcon(QIcon(QStringLiteral(":/pingbox/icons/tray.ico")));
     TApplication::setDesktopFileName(QStringLiteral("pingbox"));
     return app;
+}
+
+// Whether the user chose a notification over the new-mail question. A store
+// that cannot be read keeps the question; the load says what is wrong.
+bool notificationChosen(RegistryStore& registry) {
+    try {
+        return registry.Open(StoredSettings::StoreName)
+                   ->ReadString(notify::NotifySetting::Section, notify::NotifySetting::Ident, {})
+                   .trimmed()
+                   .compare(notify::NotifySetting::Bubble, Qt::CaseInsensitive) == 0;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -67,6 +87,12 @@ struct Program::Backends {
     std::optional<TAboutbox> aboutbox;
     std::optional<TFrmCheck> frmCheck;
     std::optional<TfrmNetDialog> frmNetDialog;
+    // Made only for the copy that runs on, like the windows above.
+    std::optional<LogindSleepWatch> sleepWatch;
+    std::optional<QtNetworkWatch> networkWatch;
+    std::optional<mail::SleepAndNetworkChecks> sleepAndNetwork;
+    std::optional<DBusNotifications> notifications;
+    std::optional<notify::NewMailBubble> newMailBubble;
 };
 
 Program::Program(TApplication& app, Dialogs* dialogs)
@@ -106,6 +132,13 @@ void Program::Start() {
                                          if (form.isVisible())
                                              form.BringBack();
                                      }});
+    if (notificationChosen(b.registry)) {
+        b.newMailBubble.emplace(b.notifications.emplace());
+        b.newMailBubble->OnStartViewer = [this, &form] {
+            app_.Guarded(&form, [&form] { form.StartViewer(); });
+        };
+        form.SetNewMailBubble(&*b.newMailBubble);
+    }
     try {
         form.FormCreate();
     } catch (const std::exception& e) {
@@ -115,6 +148,12 @@ void Program::Start() {
     b.frmCheck.emplace();
     b.frmNetDialog.emplace(b.dialogs);
     form.SetWindows(&*b.frmCheck, &*b.frmNetDialog, &*b.aboutbox);
+    b.sleepAndNetwork.emplace(b.sleepWatch.emplace(), b.networkWatch.emplace());
+    b.sleepAndNetwork->StartCheck = [this, &form] {
+        app_.Guarded(&form, [&form] { form.StartCheck(); });
+    };
+    b.sleepAndNetwork->TimedChecksOn = [&form] { return form.Timer1().IsRunning(); };
+    form.SetSleepAndNetworkChecks(&*b.sleepAndNetwork);
 }
 
 int Program::Run() {

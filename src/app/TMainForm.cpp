@@ -6,6 +6,7 @@
 #include "gui/TApplication.h"
 #include "mail/CheckCycle.h"
 #include "mail/ConnectionHandlers.h"
+#include "mail/SleepAndNetworkChecks.h"
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "notify/Appexec.h"
@@ -320,6 +321,8 @@ void TMainForm::AboutPingbox1Click() {
 // --- checking ----------------------------------------------------------------
 
 void TMainForm::Timer1Timer() {
+    if (sleepAndNetwork_ && !sleepAndNetwork_->TimerMayCheck())
+        return;
     StartCheck();
 }
 
@@ -355,6 +358,14 @@ void TMainForm::SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAbout
         netDialog_->OnSkipThisClick = [this] { SaveNetErrorsOff(); };
 }
 
+void TMainForm::SetSleepAndNetworkChecks(mail::SleepAndNetworkChecks* checks) {
+    sleepAndNetwork_ = checks;
+}
+
+void TMainForm::SetNewMailBubble(notify::NewMailBubble* bubble) {
+    newMailBubble_ = bubble;
+}
+
 void TMainForm::POP1StateChanged(std::int16_t State) {
     mail::POP1StateChanged(services_.pop, *this, State);
 }
@@ -368,7 +379,7 @@ void TMainForm::POP1Error(std::int16_t Number, QString& Description, bool& Cance
 }
 
 void TMainForm::POP1RefreshMessageCount(std::int32_t Number) {
-    notify::POP1RefreshMessageCount(alertServices(), Number);
+    notify::POP1RefreshMessageCount(alertServices(), Number, newMailBubble_);
 }
 
 // --- MailHost ----------------------------------------------------------------
@@ -459,6 +470,8 @@ void TMainForm::ShowProgressModal() {
 }
 
 void TMainForm::ShowNetDialogModal() {
+    if (sleepAndNetwork_ && !sleepAndNetwork_->NetErrorWindowAllowed())
+        return;
     if (netDialog_)
         netDialog_->exec();
 }

@@ -38,6 +38,12 @@ struct OpenFileRequest;
 namespace Ui {
 class TMainForm;
 }
+namespace mail {
+class SleepAndNetworkChecks;
+}
+namespace notify {
+class NewMailBubble;
+}
 
 // Everything the configuration window uses of the platform, owned elsewhere
 // and alive for as long as the window.
@@ -115,6 +121,11 @@ public:
 
     // The program's other windows, created after this one.
     void SetWindows(TFrmCheck* frmCheck, TfrmNetDialog* netDialog, TAboutbox* aboutbox = nullptr);
+    // The checks after waking and after the network's return; they also
+    // hold back timer ticks and the connection-error window meanwhile.
+    void SetSleepAndNetworkChecks(mail::SleepAndNetworkChecks* checks);
+    // The notification that stands in for the new-mail question, if chosen.
+    void SetNewMailBubble(notify::NewMailBubble* bubble);
     void Button2Click();
     void AboutPingbox1Click();
 
@@ -199,6 +210,8 @@ private:
     TfrmNetDialog* netDialog_ = nullptr;
     LoginSettings login_; // as loaded with the settings
     std::unique_ptr<mail::Credentials> credentials_;
+    mail::SleepAndNetworkChecks* sleepAndNetwork_ = nullptr;
+    notify::NewMailBubble* newMailBubble_ = nullptr;
     bool freed_ = false;
     bool measured_ = false;
 };

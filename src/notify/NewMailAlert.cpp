@@ -1,6 +1,7 @@
 #include "NewMailAlert.h"
 
 #include "Appexec.h"
+#include "NewMailBubble.h"
 #include "platform/Dialogs.h"
 #include "platform/MediaPlayer.h"
 
@@ -8,14 +9,36 @@ QString AlertTexts::TrayHint(std::int32_t count, const QString& server) {
     return QString::number(count) + QStringLiteral(" Messages on ") + server;
 }
 
+QString AlertTexts::YouHaveMessages(std::int32_t count) {
+    return QStringLiteral("You have ") + QString::number(count) + QStringLiteral(" Messages");
+}
+
 QString AlertTexts::StartViewerQuestion(std::int32_t count) {
-    return QStringLiteral("You have ") + QString::number(count) + QStringLiteral(" Messages") +
-           QStringLiteral(" - Start eMail Viewer?");
+    return YouHaveMessages(count) + QStringLiteral(" - ") + StartEMailViewer + QLatin1Char('?');
 }
 
 namespace notify {
 
-void POP1RefreshMessageCount(const AlertServices& s, std::int32_t Number) {
+namespace {
+
+// The notification in place of the question; false when there is none to
+// show, and the question is asked instead. Nothing modal waits here, so the
+// check timer stays on and the next check updates the notification.
+bool notified(const AlertServices& s, NewMailBubble* bubble, std::int32_t Number) {
+    if (!bubble || !bubble->Available())
+        return false;
+    if (!bubble->IsNews(Number))
+        return true;
+    if (!bubble->Show(Number))
+        return false;
+    if (!bubble->Quiet())
+        PlaySoundFile(s);
+    return true;
+}
+
+} // namespace
+
+void POP1RefreshMessageCount(const AlertServices& s, std::int32_t Number, NewMailBubble* bubble) {
     AlertHost& host = s.host;
     host.HideConfiguration();
     host.SetStatus(AlertTexts::CheckingEmail);
@@ -23,15 +46,19 @@ void POP1RefreshMessageCount(const AlertServices& s, std::int32_t Number) {
     host.SetTrayHint(AlertTexts::TrayHint(Number, host.ServerText()));
     if (Number <= 0) {
         host.SetTrayAnimated(false);
+        if (bubble)
+            bubble->Withdraw();
     } else {
         host.SetTrayAnimated(true);
-        PlaySoundFile(s);
-        host.Sleep(1000);
-        host.SetCheckTimerEnabled(false);
-        if (s.dialogs.MessageDlg(AlertTexts::StartViewerQuestion(Number),
-                                 TMsgDlgType::mtConfirmation,
-                                 TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)
-            StartViewer(s);
+        if (!notified(s, bubble, Number)) {
+            PlaySoundFile(s);
+            host.Sleep(1000);
+            host.SetCheckTimerEnabled(false);
+            if (s.dialogs.MessageDlg(AlertTexts::StartViewerQuestion(Number),
+                                     TMsgDlgType::mtConfirmation,
+                                     TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)
+                StartViewer(s);
+        }
     }
     host.QuitConnection();
     host.SetStatus(AlertTexts::Ready);

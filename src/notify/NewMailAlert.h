@@ -7,6 +7,9 @@
 class Dialogs;
 class MediaPlayer;
 class TAppExecute;
+namespace notify {
+class NewMailBubble;
+}
 
 // What the new-mail alert needs of the window that hosts it: the working
 // settings, the displays it writes, the tray icon, the check timer, and the
@@ -34,6 +37,8 @@ namespace AlertTexts {
 inline const QString CheckingEmail = QStringLiteral("Checking eMail...");
 inline const QString Ready = QStringLiteral("Ready");
 QString TrayHint(std::int32_t count, const QString& server);
+QString YouHaveMessages(std::int32_t count);
+inline const QString StartEMailViewer = QStringLiteral("Start eMail Viewer");
 QString StartViewerQuestion(std::int32_t count);
 inline const QString NoViewer = QStringLiteral("You have no viewer configured, configure now?");
 inline const QString UnableToOpenMedia = QStringLiteral("Unable to open Media or Sound file:");
@@ -51,7 +56,11 @@ namespace notify {
 
 // The count has arrived: show it, and for mail waiting animate the tray,
 // play the sound and offer to start the viewer; then end the connection.
-void POP1RefreshMessageCount(const AlertServices& s, std::int32_t Number);
+// With a bubble the offer is a notification, where the desktop can show
+// one, and only a count not shown before plays the sound (none while the
+// desktop keeps quiet); an empty mailbox withdraws it.
+void POP1RefreshMessageCount(const AlertServices& s, std::int32_t Number,
+                             NewMailBubble* bubble = nullptr);
 
 // Plays the configured sound; a file that cannot be played costs a beep and,
 // for a non-blank name, a message naming it.

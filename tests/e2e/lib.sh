@@ -170,3 +170,70 @@ choose() {
 
 # screenshot NAME: the whole screen into the artefacts folder.
 screenshot() { import -window root "$E2E_OUT/$1.png" 2>/dev/null; }
+
+# Private system and session buses that start no service of their own, for
+# the services python3-dbusmock stands in for; sets DBUS_SYSTEM_BUS_ADDRESS
+# and DBUS_SESSION_BUS_ADDRESS. Call it after e2e_start_desktop.
+e2e_start_buses() {
+    local kind address
+    cat >"$e2e_work/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <listen>unix:tmpdir=$e2e_work</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+    for kind in system session; do
+        dbus-daemon --config-file="$e2e_work/bus.conf" --nofork --print-address=3 \
+            3>"$e2e_work/$kind-bus.address" >"$e2e_work/$kind-bus.log" 2>&1 &
+        e2e_pids+=($!)
+        wait_for 10 test -s "$e2e_work/$kind-bus.address" || fail "no private $kind bus"
+    done
+    address=$(head -n 1 "$e2e_work/system-bus.address")
+    export DBUS_SYSTEM_BUS_ADDRESS=$address
+    address=$(head -n 1 "$e2e_work/session-bus.address")
+    export DBUS_SESSION_BUS_ADDRESS=$address
+}
+
+# e2e_mock TEMPLATE BUS NAME [ARGS...]: a python3-dbusmock service on the
+# private BUS (system or session) owning NAME; its calls are logged to
+# $e2e_work/TEMPLATE.calls.log. Sets MOCK_PID.
+e2e_mock() {
+    local template=$1 bus=$2 name=$3
+    shift 3
+    local where=()
+    [ "$bus" = system ] && where=(--system)
+    /usr/bin/python3 -m dbusmock --template "$template" "${where[@]}" \
+        -l "$e2e_work/$template.calls.log" "$@" >>"$e2e_work/$template.log" 2>&1 &
+    MOCK_PID=$!
+    e2e_pids+=($MOCK_PID)
+    wait_for 15 sh -c "gdbus call --$bus -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+        -m org.freedesktop.DBus.GetNameOwner $name >/dev/null 2>&1" || fail "no mock $template"
+}
+
+# mock_signal BUS NAME PATH INTERFACE SIGNAL SIGNATURE ARGS: a mock sends a
+# signal; ARGS is a GVariant array of variants, such as "[<true>]".
+mock_signal() {
+    gdbus call --"$1" -d "$2" -o "$3" -m org.freedesktop.DBus.Mock.EmitSignal "$4" "$5" "$6" "$7" \
+        >/dev/null || fail "the mock $2 did not send $5"
+}
+
+# prepare_for_sleep true|false: logind's announcement.
+prepare_for_sleep() {
+    mock_signal system org.freedesktop.login1 /org/freedesktop/login1 \
+        org.freedesktop.login1.Manager PrepareForSleep b "[<$1>]"
+}
+
+# nm_state N: NetworkManager's state (70 connected to the Internet, 20
+# disconnected, 10 asleep); the mock tells it with PropertiesChanged.
+nm_state() {
+    gdbus call --system -d org.freedesktop.NetworkManager -o /org/freedesktop/NetworkManager \
+        -m org.freedesktop.DBus.Mock.SetGlobalConnectionState "$1" >/dev/null ||
+        fail "the NetworkManager mock did not change state"
+}

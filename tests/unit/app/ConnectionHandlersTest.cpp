@@ -1,5 +1,8 @@
 #include "MainFormFixture.h"
 
+#include "FakeSystemWatches.h"
+#include "mail/SleepAndNetworkChecks.h"
+
 #include "mail/TFrmCheck.h"
 #include "mail/TfrmNetDialog.h"
 #include "ui_TFrmCheck.h"
@@ -76,6 +79,32 @@ TEST_F(ConnectionTest, TimedChecksOpenWithTheFields) {
     form->Timer1Timer();
     EXPECT_EQ(pop.calls, QStringList({"RemoteHost=pop.example.net", "UserId=alice", "Password=pw",
                                       "Connect"}));
+}
+
+TEST_F(ConnectionTest, GoingToSleepHoldsBackTimedChecksAndTheConnectionErrorWindow) {
+    FakeSleepWatch sleep;
+    FakeNetworkWatch network;
+    mail::SleepAndNetworkChecks checks(sleep, network);
+    TfrmNetDialog netDialog(dialogs);
+    form->SetWindows(nullptr, &netDialog);
+    form->SetSleepAndNetworkChecks(&checks);
+    sleep.Announce(true);
+    form->Timer1Timer();
+    EXPECT_TRUE(pop.calls.isEmpty());
+    // A check dying as the network goes down: no window, the rest as usual.
+    bool netDialogShown = false;
+    QTimer::singleShot(0, &netDialog, [&] {
+        netDialogShown = netDialog.isVisible();
+        if (netDialogShown)
+            netDialog.ui().BitBtn1->click();
+    });
+    QString description = "Description";
+    bool cancel = false;
+    pop.OnError(1003, description, 0, "src", "help", 0, cancel);
+    EXPECT_FALSE(netDialogShown);
+    EXPECT_EQ(status(), "Error!");
+    EXPECT_EQ(pop.calls, QStringList({"Quit"}));
+    form->SetSleepAndNetworkChecks(nullptr);
 }
 
 TEST_F(ConnectionTest, ManualCheckShowsTheProgressWindowFirstEvenWhenCancelled) {

@@ -1,8 +1,10 @@
 #include "FakeAlertHost.h"
+#include "FakeDesktopNotifications.h"
 #include "FakeDialogs.h"
 #include "FakeMediaPlayer.h"
 #include "FakeProgramStarter.h"
 #include "notify/Appexec.h"
+#include "notify/NewMailBubble.h"
 
 #include <gtest/gtest.h>
 
@@ -148,4 +150,86 @@ TEST_F(AlertTest, AViewerThatFailsToStartIsNotReported) {
     EXPECT_EQ(viewerApp.AppInstance(), 2);
     EXPECT_FALSE(host.trayAnimated);
     EXPECT_TRUE(host.timerEnabled);
+}
+
+namespace {
+
+class BubbleTest : public AlertTest {
+protected:
+    FakeDesktopNotifications service;
+    notify::NewMailBubble bubble{service};
+    void SetUp() override {
+        AlertTest::SetUp();
+        bubble.OnStartViewer = [this] { notify::StartViewer(services); };
+    }
+    void count(std::int32_t number) { notify::POP1RefreshMessageCount(services, number, &bubble); }
+    int plays() const { return int(sound.calls.count(QStringLiteral("Play"))); }
+};
+
+} // namespace
+
+TEST_F(BubbleTest, MailWaitingNotifiesInsteadOfAskingAndTheButtonStartsTheViewer) {
+    count(3);
+    EXPECT_EQ(service.calls,
+              QStringList({"Notify 0 You have 3 Messages [start-viewer Start eMail Viewer]"}));
+    EXPECT_TRUE(dialogs.events.isEmpty());
+    EXPECT_EQ(plays(), 1);
+    // Nothing waits for an answer: no blocking wait, and the timed checks go on.
+    EXPECT_EQ(host.calls, QStringList({"Quit"}));
+    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_TRUE(host.trayAnimated);
+    EXPECT_EQ(host.trayHint, "3 Messages on pop.example.net");
+    EXPECT_EQ(host.status, "Ready");
+
+    service.Click(99); // another program's notification
+    EXPECT_TRUE(starter.starts.empty());
+    service.Click(7);
+    ASSERT_EQ(starter.starts.size(), 1u);
+    EXPECT_EQ(starter.starts[0].showCode, 3);
+    EXPECT_FALSE(host.trayAnimated);
+}
+
+TEST_F(BubbleTest, OneNotificationReplacedWhenTheCountChangesAndWithdrawnAtZero) {
+    count(3);
+    count(3); // the same count again: no second bubble, no second sound
+    count(5);
+    EXPECT_EQ(plays(), 2);
+    service.Closed(7); // the user closed it: the same count stays quiet...
+    count(5);
+    count(6); // ...a new one gets a new bubble
+    count(0);
+    count(0);
+    EXPECT_EQ(
+        service.calls,
+        QStringList({"Notify 0 You have 3 Messages [start-viewer Start eMail Viewer]",
+                     "Notify 7 You have 5 Messages [start-viewer Start eMail Viewer]",
+                     "Notify 0 You have 6 Messages [start-viewer Start eMail Viewer]", "Close 8"}));
+    count(5); // after the empty mailbox the same count is news again
+    EXPECT_EQ(service.calls.last(),
+              "Notify 0 You have 5 Messages [start-viewer Start eMail Viewer]");
+    EXPECT_TRUE(dialogs.events.isEmpty());
+}
+
+TEST_F(BubbleTest, DoNotDisturbNotifiesWithoutTheSound) {
+    service.inhibited = true;
+    count(2);
+    EXPECT_EQ(service.calls.size(), 1);
+    EXPECT_EQ(plays(), 0);
+    EXPECT_TRUE(dialogs.events.isEmpty());
+}
+
+TEST_F(BubbleTest, WithoutAServiceThatShowsButtonsTheQuestionIsAsked) {
+    for (auto broken : {&FakeDesktopNotifications::present, &FakeDesktopNotifications::actions,
+                        &FakeDesktopNotifications::refuse}) {
+        service.present = service.actions = true;
+        service.refuse = false;
+        service.*broken = broken == &FakeDesktopNotifications::refuse;
+        dialogs.events.clear();
+        host.calls.clear();
+        host.timerEnabled = true;
+        count(4);
+        EXPECT_EQ(dialogs.events, QStringList({"box You have 4 Messages - Start eMail Viewer?"}));
+        EXPECT_EQ(host.calls, QStringList({"Sleep 1000", "Quit"}));
+        EXPECT_FALSE(host.timerEnabled);
+    }
 }
