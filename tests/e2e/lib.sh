@@ -95,6 +95,18 @@ state_has() { grep -qxF -- "$1" "$e2e_work/state.log" 2>/dev/null; }
 window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 has_window() { [ -n "$(window_named "$1")" ]; }
 
+# settled WINDOW-NAME: the window stands still. Openbox animates a window
+# back from minimised, moving it for a moment; a click aimed at where it
+# stood a moment ago misses it.
+settled() {
+    local window before
+    window=$(window_named "$1")
+    [ -n "$window" ] || return 1
+    before=$(xdotool getwindowgeometry "$window" 2>/dev/null) || return 1
+    sleep 0.2
+    [ "$(xdotool getwindowgeometry "$window" 2>/dev/null)" = "$before" ]
+}
+
 # press WINDOW-NAME KEY: activates the window and types KEY into it.
 press() {
     local window

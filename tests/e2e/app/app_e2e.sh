@@ -173,6 +173,7 @@ wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Pingbox v2.02\$" >/dev
     fail "the window manager did not minimise the window"
 menu o has_window "Pingbox v2.02" || fail "Configure left the window minimised"
 wait_for 5 is_active "Pingbox v2.02" || fail "Configure did not make the window active"
+wait_for 5 settled "Pingbox v2.02" || fail "the window did not come to rest"
 
 echo "== the window's own right-click menu; a close through the window manager asks first"
 # right_click_about: a right click on the window's left panel, then the
