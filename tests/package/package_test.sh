@@ -89,7 +89,8 @@ check "section mail" [ "$(field Section)" = mail ]
 check "a maintainer" [ -n "$(field Maintainer)" ]
 check "a description" [ -n "$(field Description)" ]
 depends=$(field Depends)
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6multimedia6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6multimedia6 \
+    libqt6keychain1; do
     check "depends on $lib (computed from the binaries)" grep -q "\b$lib\b" <<<"$depends"
 done
 
@@ -167,6 +168,18 @@ XDG_CONFIG_HOME="$work/empty-config" /usr/bin/pingbox-check >"$work/check.out" 2
 code=$?
 check "pingbox-check without an account exits 2" [ "$code" -eq 2 ]
 check "pingbox-check says no account is stored" grep -q 'no account stored' "$work/check.out"
+# The keyring is a module pingbox-check loads only when it is needed, and the
+# installed one finds it: with no session bus the error is the keyring's own.
+module=$(dpkg -L pingbox | grep '/pingbox/pingbox-keyring\.so$')
+check "the keyring module is installed under lib/.../pingbox" [ -f "$module" ]
+check "pingbox-check links no D-Bus and no QtKeychain" \
+    sh -c '! ldd /usr/bin/pingbox-check | grep -Eq "libQt6DBus|keychain|libdbus"'
+mkdir -p "$work/keyring-config"
+printf '[Server]\nHost=localhost:1\nUser=demo\nPassStore=keyring\n' >"$work/keyring-config/Pingbox.ini"
+DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" XDG_CONFIG_HOME="$work/keyring-config" \
+    /usr/bin/pingbox-check >"$work/check.out" 2>&1
+check "pingbox-check loads the installed keyring module (1045 from the keyring itself)" \
+    sh -c "grep -q '1045' '$work/check.out' && ! grep -q 'keyring module' '$work/check.out'"
 if [ -x /usr/sbin/dovecot ]; then
     dovecot="$work/dovecot"
     if eval "$("$root/scripts/dovecot-server" start "$dovecot" --user demo:demo:3)"; then

@@ -2,7 +2,7 @@
 
 #include "Options.h"
 #include "Outcome.h"
-#include "platform/keyring/QtKeychainStore.h"
+#include "platform/linux/ModuleSecretStore.h"
 #include "platform/linux/ShellSecretCommand.h"
 #include "pop/Credentials.h"
 #include "pop/POPErrors.h"
@@ -10,6 +10,7 @@
 #include "settings/StoredSettings.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
 #include <QtCore/QTextStream>
 #include <QtCore/QTimer>
 
@@ -46,6 +47,14 @@ int exitCodeOf(int number) {
     }
 }
 
+// Beside the program (the build tree), then the installed module folder as
+// seen from the program, then where it was installed to.
+QStringList keyringModuleFolders() {
+    const QString here = QCoreApplication::applicationDirPath();
+    return {here, QDir::cleanPath(here + QStringLiteral("/" PINGBOX_MODULE_DIR_FROM_BIN)),
+            QStringLiteral(PINGBOX_MODULE_DIR)};
+}
+
 } // namespace
 
 int runChecks(const Options& options, const StoredSettings& account) {
@@ -73,7 +82,8 @@ int runChecks(const Options& options, const StoredSettings& account) {
         pop.OnTrace = [](const QString& line) { say(line); };
 
     ShellSecretCommand command;
-    QtKeychainStore keyring;
+    // Loaded only when the account keeps its password in the keyring.
+    ModuleSecretStore keyring(QStringLiteral(PINGBOX_KEYRING_MODULE), keyringModuleFolders());
     mail::Credentials credentials(&command, &keyring);
     const LoginSettings login{account.auth, account.passCommand, account.passwordInKeyring()};
     int remaining = options.checks;

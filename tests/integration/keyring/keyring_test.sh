@@ -2,7 +2,8 @@
 # The desktop keyring for real: gnome-keyring-daemon on a private session bus,
 # unlocked with a known password, entries written by Pingbox's backend and
 # read with secret-tool and the other way, pingbox-check reading its password
-# from it, and the failures (no entry, no keyring at all) with their errors.
+# from it, and the failures (no entry, no keyring at all, no keyring module)
+# with their errors.
 #   keyring_test.sh ROOT PINGBOX-CHECK KEYRING-PROBE
 root=$1
 check=$2
@@ -69,6 +70,26 @@ expect 0 s3cret "secret-tool finds what Pingbox wrote" -- \
     secret-tool lookup server "pingbox:$server" user demo
 expect 0 3 "pingbox-check reads its password from the keyring" -- "$check"
 grep -q "s3cret" "$work/config/Pingbox.ini" && { echo "FAIL: the password is in the file" >&2; failures=$((failures + 1)); }
+
+# The keyring module missing (the program copied where none is found): 1045
+# naming the module, nothing sent to the server, no fall-back to the file.
+mkdir -p "$work/alone" && cp "$check" "$work/alone/"
+listener=$(mktemp -u "$work/listener.XXXXXX")
+python3 -c 'import socket, sys
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen()
+open(sys.argv[1] + ".port", "w").write(str(s.getsockname()[1]))
+s.accept(); open(sys.argv[1] + ".connected", "w").close()' "$listener" &
+listener_pid=$!
+for _ in $(seq 50); do [ -s "$listener.port" ] && break; sleep 0.1; done
+python3 "$root/tests/e2e/write_settings.py" "$work/alone/Pingbox.ini" \
+    Server/Host="localhost:$(cat "$listener.port")" Server/User=demo Server/Pass=s3cret \
+    Server/PassStore=keyring
+expect 8 "" "no keyring module" -- env XDG_CONFIG_HOME="$work/alone" "$work/alone/$(basename "$check")"
+check_that "no keyring module says 1045 and names the module" -- \
+    grep -q "^pingbox-check: 1045 .*pingbox-keyring.so is in none of" "$work/stderr"
+check_that "no keyring module sends nothing" -- [ ! -e "$listener.connected" ]
+kill "$listener_pid" 2>/dev/null
+wait "$listener_pid" 2>/dev/null
 
 # secret-tool writes (with QtKeychain's schema), Pingbox reads.
 printf 'changed' | secret-tool store --label="Pingbox test" xdg:schema org.qt.keychain \
