@@ -137,12 +137,16 @@ tray_icon() {
 }
 in_tray() { [ -n "$(tray_icon)" ]; }
 
-# click_tray BUTTON [REPEAT]: clicks the middle of the tray icon.
+# click_tray BUTTON [REPEAT]: clicks the middle of the tray icon. It first
+# lets Qt's double-click interval (400 ms) pass: a press on the same spot
+# within it is the second half of a double click, and a right press that
+# chose a menu item by key a moment ago would turn the next right press into
+# a right double click, which opens no menu.
 click_tray() {
     local x y w h
     read -r x y w h <<<"$(tray_icon)"
     [ -n "${h:-}" ] || fail "the icon is not in the tray"
-    xdotool mousemove $((x + w / 2)) $((y + h / 2)) sleep 0.2 click --repeat "${2:-1}" --delay 120 "$1"
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) sleep 0.6 click --repeat "${2:-1}" --delay 120 "$1"
 }
 
 # The window of Pingbox's open popup menu, or nothing: a window of its own
